@@ -1,0 +1,186 @@
+#include "transform_file.h"
+
+#include "file_io.h"
+#include "keystream_cipher.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace zr {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bytes move between the disk and memory in chunks of several blocks: fewer system calls,
+// while the chunk still stays in the processor's cache for the keystream pass. Progress is
+// still reported once per 32768-byte block, in order.
+constexpr std::size_t kChunk = 8 * kTransformBlock;
+
+TransformResult fail(TransformStep step, const fs::path& path, const io::IoError& e) {
+    TransformResult r;
+    r.step = step;
+    r.path = path;
+    r.code = e.code;
+    r.reason = e.reason;
+    return r;
+}
+
+TransformResult fail(TransformStep step, const fs::path& path, std::string reason) {
+    TransformResult r;
+    r.step = step;
+    r.path = path;
+    r.reason = std::move(reason);
+    return r;
+}
+
+bool cancelled(const TransformOptions& o) {
+    return o.cancel && o.cancel->load(std::memory_order_relaxed);
+}
+
+// Reads the source again, transforms it afresh and compares it with what the device holds.
+TransformResult verifyTarget(io::File& target, const fs::path& targetPath, io::File& source,
+                             const fs::path& sourcePath, std::int32_t seed, std::int64_t length,
+                             const TransformOptions& options) {
+    io::IoError e;
+    if (!target.Sync(e))
+        return fail(TransformStep::Write, targetPath, e);
+    target.DropCache();
+    KeystreamCipher cipher;
+    cipher.Reseed(seed);
+    auto expected = std::make_unique<std::uint8_t[]>(kChunk);
+    auto actual = std::make_unique<std::uint8_t[]>(kChunk);
+    for (std::int64_t done = 0; done < length;) {
+        if (cancelled(options))
+            return fail(TransformStep::Cancelled, targetPath, "已取消");
+        const auto n = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), length - done));
+        std::size_t got = 0;
+        if (!source.ReadAt(done, expected.get(), n, got, e))
+            return fail(TransformStep::Read, sourcePath, e);
+        if (got != n)
+            return fail(TransformStep::Read, sourcePath, "源文件在处理过程中被改变了");
+        cipher.Apply(expected.get(), n);
+        if (!target.ReadAt(done, actual.get(), n, got, e))
+            return fail(TransformStep::Verify, targetPath, e);
+        if (got != n || std::memcmp(expected.get(), actual.get(), n) != 0)
+            return fail(TransformStep::Verify, targetPath, "写入的内容校验不一致");
+        done += static_cast<std::int64_t>(n);
+    }
+    return {};
+}
+
+} // namespace
+
+int ProgressPercent(std::int64_t done, std::int64_t length) {
+    if (length <= 0)
+        return 0;
+    return static_cast<int>(
+        std::floor(static_cast<double>(done) / static_cast<double>(length) * 100.0));
+}
+
+bool TransformResult::SourceSide() const {
+    return step == TransformStep::OpenSource || step == TransformStep::Read;
+}
+
+TransformResult TransformFile(const fs::path& source, const fs::path& target, std::int32_t seed,
+                              const TransformProgress& progress,
+                              const TransformOptions& options) {
+    io::IoError e;
+    io::File in = io::File::OpenRead(source, e);
+    if (!in.IsOpen())
+        return fail(TransformStep::OpenSource, source, e);
+    const io::FileId sourceId = in.Id(e);
+    if (e)
+        return fail(TransformStep::OpenSource, source, e);
+
+    // The same file under another name (letter case, "..", a link, a hard link) would be
+    // destroyed by the rename; refuse before anything is written.
+    const io::EntryInfo existing = io::Stat(target, e);
+    if (e)
+        return fail(TransformStep::OpenTarget, target, e);
+    if (existing.kind == io::EntryKind::Regular && existing.id == sourceId)
+        return fail(TransformStep::SameFile, target, "源文件与目标文件是同一个文件");
+    if (existing.kind == io::EntryKind::Directory)
+        return fail(TransformStep::OpenTarget, target, io::IoError{0, "这是一个文件夹，不是文件"});
+    if (existing.kind == io::EntryKind::Other)
+        return fail(TransformStep::OpenTarget, target, io::IoError{0, "不是普通文件"});
+
+    io::TempFile out = io::TempFile::CreateBeside(target, e);
+    if (!out.Handle().IsOpen())
+        return fail(TransformStep::OpenTarget, target, e);
+
+    const std::int64_t length = in.Size(e);
+    if (e)
+        return fail(TransformStep::Read, source, e);
+
+    KeystreamCipher cipher;
+    cipher.Reseed(seed);
+    auto buffer = std::make_unique<std::uint8_t[]>(kChunk);
+    std::int64_t done = 0;
+    while (done < length) {
+        if (cancelled(options))
+            return fail(TransformStep::Cancelled, target, "已取消");
+        const auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), length - done));
+        const std::size_t got = in.Read(buffer.get(), want, e);
+        if (e)
+            return fail(TransformStep::Read, source, e);
+        if (got != want)
+            return fail(TransformStep::Read, source, "源文件在处理过程中被改变了");
+        cipher.Apply(buffer.get(), got);
+        if (!out.Handle().Write(buffer.get(), got, e))
+            return fail(TransformStep::Write, target, e);
+        if (progress) {
+            const std::int64_t end = done + static_cast<std::int64_t>(got);
+            for (std::int64_t d = done; d < end;) {
+                d = std::min(d + kTransformBlock, end);
+                progress(d, length);
+            }
+        }
+        done += static_cast<std::int64_t>(got);
+    }
+
+    if (options.verify) {
+        TransformResult v = verifyTarget(out.Handle(), target, in, source, seed, length, options);
+        if (!v.ok())
+            return v;
+    }
+    if (!out.Commit(target, e))
+        return fail(TransformStep::Commit, target, e);
+    TransformResult ok;
+    ok.length = length;
+    return ok;
+}
+
+std::string FailureText(const TransformResult& r) {
+    if (r.ok())
+        return {};
+    switch (r.step) {
+    case TransformStep::SameFile:
+        return "源文件[路径和文件名]不能与目标文件[路径和文件名]相同！";
+    case TransformStep::Cancelled:
+        return "操作已取消";
+    default:
+        break;
+    }
+    std::string text = r.SourceSide() ? "无法读取源文件：" : "无法写入目标文件：";
+    const auto u8 = r.path.u8string();
+    text.append(reinterpret_cast<const char*>(u8.data()), u8.size());
+    if (!r.reason.empty())
+        text += "（" + r.reason + "）";
+    return text;
+}
+
+bool DeleteSource(const fs::path& source, std::string& reason) {
+    io::IoError e;
+    if (io::RemoveFile(source, e)) {
+        io::SyncParentFolder(source);
+        return true;
+    }
+    reason = e.reason;
+    return false;
+}
+
+} // namespace zr

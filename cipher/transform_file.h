@@ -1,0 +1,67 @@
+#pragma once
+// One source file through the keystream into one target file, block by block, with progress.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace zr {
+
+// Progress is reported after every block of this many bytes (the last one may be shorter).
+inline constexpr std::int64_t kTransformBlock = 32768;
+
+// floor(done / length * 100), computed in double precision as the progress bars show it.
+int ProgressPercent(std::int64_t done, std::int64_t length);
+
+// Called after every block with the bytes done so far and the source length.
+using TransformProgress = std::function<void(std::int64_t done, std::int64_t length)>;
+
+enum class TransformStep {
+    None,        // success
+    OpenSource,  // the source could not be opened, or is not a regular file
+    OpenTarget,  // the target could not be created (or its folder is missing)
+    SameFile,    // source and target are one file under two names
+    Read,        // reading the source failed, or it shrank during the job
+    Write,       // writing the target failed (a full disk, a size limit)
+    Verify,      // the target read back differs from the source transformed
+    Commit,      // the finished target could not replace the earlier one
+    Cancelled,   // the caller's cancellation flag was set
+};
+
+struct TransformResult {
+    TransformStep step = TransformStep::None;
+    std::filesystem::path path; // the file the failure concerns
+    int code = 0;               // the system's error code, 0 where none applies
+    std::string reason;         // the system's reason, Simplified Chinese, UTF-8
+    std::int64_t length = 0;    // bytes of the source
+    bool ok() const { return step == TransformStep::None; }
+    // True when the failure concerns the source (reading) rather than the target (writing).
+    bool SourceSide() const;
+};
+
+struct TransformOptions {
+    // For callers that delete the source afterwards: flush the target to the disk, read it
+    // back and compare it with the source transformed before reporting success.
+    bool verify = false;
+    // Checked between blocks; when set, the job stops and leaves the target as it was.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// Transforms source into target with the keystream of seed. The target is written to a
+// temporary file beside it and renamed over it only after the last byte, so a failure at any
+// point leaves any earlier target unchanged and no partial or temporary file behind.
+TransformResult TransformFile(const std::filesystem::path& source,
+                              const std::filesystem::path& target, std::int32_t seed,
+                              const TransformProgress& progress = {},
+                              const TransformOptions& options = {});
+
+// The user-facing text of a failure: "无法读取源文件：…" or "无法写入目标文件：…" with the
+// path and the system's reason. Empty for success.
+std::string FailureText(const TransformResult& result);
+
+// Deletes a source after its verified job. Returns false with the reason when it stays.
+bool DeleteSource(const std::filesystem::path& source, std::string& reason);
+
+} // namespace zr

@@ -1,0 +1,188 @@
+#include "cli_support.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <iostream>
+#include <termios.h>
+#include <unistd.h>
+
+namespace zr::cli {
+
+bool Args::Has(const std::string& flag) const {
+    return std::find(flags.begin(), flags.end(), flag) != flags.end();
+}
+
+std::optional<std::string> Args::Value(const std::string& name) const {
+    for (const auto& [k, v] : values)
+        if (k == name)
+            return v;
+    return std::nullopt;
+}
+
+Args ParseArgs(int argc, char** argv, int first, const std::vector<std::string>& knownFlags,
+               const std::vector<std::string>& valueOptions) {
+    Args a;
+    bool optionsDone = false;
+    for (int i = first; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (optionsDone || arg.size() < 2 || arg[0] != '-') {
+            a.positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsDone = true;
+            continue;
+        }
+        std::string name = arg, value;
+        const auto eq = arg.find('=');
+        const bool inlineValue = eq != std::string::npos;
+        if (inlineValue) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        if (!inlineValue && std::find(knownFlags.begin(), knownFlags.end(), name) != knownFlags.end()) {
+            a.flags.push_back(name);
+        } else if (std::find(valueOptions.begin(), valueOptions.end(), name) != valueOptions.end()) {
+            if (!inlineValue) {
+                if (i + 1 >= argc) {
+                    a.error = "选项 " + name + " 缺少取值";
+                    return a;
+                }
+                value = argv[++i];
+            }
+            a.values.emplace_back(name, value);
+        } else {
+            a.error = "未知选项：" + arg;
+            return a;
+        }
+    }
+    return a;
+}
+
+namespace {
+
+termios* g_savedTty = nullptr;
+int g_ttyFd = -1;
+
+void restoreTty(int sig) {
+    if (g_savedTty && g_ttyFd >= 0)
+        ::tcsetattr(g_ttyFd, TCSANOW, g_savedTty);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+std::string stripLineEnd(std::string s) {
+    if (!s.empty() && s.back() == '\n')
+        s.pop_back();
+    if (!s.empty() && s.back() == '\r')
+        s.pop_back();
+    return s;
+}
+
+std::optional<std::string> askOnTty(int fd, const char* prompt) {
+    (void)!::write(fd, prompt, std::char_traits<char>::length(prompt));
+    termios saved{};
+    const bool isTty = ::tcgetattr(fd, &saved) == 0;
+    if (isTty) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ECHONL;
+        g_savedTty = &saved;
+        g_ttyFd = fd;
+        std::signal(SIGINT, restoreTty);
+        std::signal(SIGTERM, restoreTty);
+        ::tcsetattr(fd, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    char c;
+    bool any = false;
+    while (true) {
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n <= 0)
+            break;
+        any = true;
+        if (c == '\n')
+            break;
+        line += c;
+    }
+    if (isTty) {
+        ::tcsetattr(fd, TCSAFLUSH, &saved);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        g_savedTty = nullptr;
+    }
+    if (!any)
+        return std::nullopt;
+    return stripLineEnd(line);
+}
+
+} // namespace
+
+std::optional<std::string> ReadKey(bool fromStdin, int& failureExit) {
+    failureExit = kExitFailed;
+    if (fromStdin) {
+        std::string line;
+        if (!std::getline(std::cin, line) && line.empty()) {
+            PrintError("无法从标准输入读取密钥");
+            return std::nullopt;
+        }
+        return stripLineEnd(line + "\n");
+    }
+    const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        PrintUsageError("没有可以输入密钥的终端；请用 --key-stdin 从标准输入读取密钥");
+        failureExit = kExitUsage;
+        return std::nullopt;
+    }
+    auto first = askOnTty(fd, "请输入密钥：");
+    std::optional<std::string> second;
+    if (first)
+        second = askOnTty(fd, "请确认密钥：");
+    ::close(fd);
+    if (!first || !second) {
+        PrintError("没有读到密钥");
+        return std::nullopt;
+    }
+    if (*first != *second) {
+        PrintError("两次输入的密钥不一样");
+        return std::nullopt;
+    }
+    return first;
+}
+
+ProgressBar::ProgressBar(std::string label)
+    : label_(std::move(label)), active_(::isatty(STDERR_FILENO) == 1) {}
+
+ProgressBar::~ProgressBar() { Finish(); }
+
+void ProgressBar::Update(int percent) {
+    if (!active_ || percent == shown_)
+        return;
+    shown_ = percent;
+    constexpr int width = 30;
+    const int filled = std::clamp(percent, 0, 100) * width / 100;
+    std::string bar = "\r[" + std::string(filled, '#') + std::string(width - filled, ' ') + "] ";
+    char pct[8];
+    std::snprintf(pct, sizeof pct, "%3d%% ", percent);
+    bar += pct + label_;
+    std::fputs(bar.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void ProgressBar::Finish() {
+    if (active_ && shown_ >= 0)
+        std::fputs("\n", stderr);
+    active_ = false;
+}
+
+void PrintError(const std::string& text) { std::cerr << "zr-cli: " << text << '\n'; }
+
+void PrintUsageError(const std::string& text) {
+    std::cerr << "zr-cli: " << text << "\n用法见 zr-cli --help\n";
+}
+
+void PrepareProcess() { std::signal(SIGXFSZ, SIG_IGN); }
+
+} // namespace zr::cli

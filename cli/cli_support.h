@@ -1,0 +1,55 @@
+#pragma once
+// What every zr-cli command shares: argument scanning, the key prompt, the progress bar and
+// the exit codes.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zr::cli {
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Args {
+    std::vector<std::string> positional;
+    std::vector<std::string> flags;   // "--key-stdin", ...
+    std::vector<std::pair<std::string, std::string>> values; // "--mode" "quick"
+    std::string error;                // set when an option is unknown or lacks its value
+    bool Has(const std::string& flag) const;
+    std::optional<std::string> Value(const std::string& name) const;
+};
+
+// Splits argv after the command name. knownFlags take no value, valueOptions take the next
+// argument (or "--name=value"); "--" ends the options.
+Args ParseArgs(int argc, char** argv, int first, const std::vector<std::string>& knownFlags,
+               const std::vector<std::string>& valueOptions = {});
+
+// The key: with fromStdin one line of standard input (line ending stripped); otherwise asked
+// twice on the terminal without echo. Returns nullopt after printing the reason, with the exit
+// code to end with in failureExit (kExitUsage when there is no terminal to ask on).
+std::optional<std::string> ReadKey(bool fromStdin, int& failureExit);
+
+// A progress bar on standard error, drawn only when that is a terminal.
+class ProgressBar {
+public:
+    explicit ProgressBar(std::string label);
+    ~ProgressBar();
+    void Update(int percent);
+    void Finish();
+
+private:
+    std::string label_;
+    int shown_ = -1;
+    bool active_;
+};
+
+void PrintError(const std::string& text);
+void PrintUsageError(const std::string& text);
+
+// Ignores SIGXFSZ so that a file-size limit comes back as a write error, not a dead process.
+void PrepareProcess();
+
+} // namespace zr::cli

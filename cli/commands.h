@@ -1,0 +1,8 @@
+#pragma once
+// The zr-cli commands. Each takes the whole argv and the index of its first own argument.
+
+namespace zr::cli {
+
+int RunTransform(int argc, char** argv, int first);
+
+} // namespace zr::cli

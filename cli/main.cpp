@@ -1,0 +1,49 @@
+// zr-cli: the zr engine for scripts. The key is never taken from the command line, where other
+// users could read it in the process list.
+
+#include "cli_support.h"
+#include "commands.h"
+
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+const char* kHelp = R"(用法：
+  zr-cli transform 源文件 [目标文件] [--key-stdin] [--delete-source]
+      用密钥加密或解密一个文件（同一个操作）。不给目标文件时：
+      名字以 .ZR 结尾（不分大小写）的去掉 .ZR，其余的加上 .ZR。
+
+选项：
+  --key-stdin      从标准输入读取一行作为密钥（空行即空密钥）；
+                   不给时在终端上不回显地询问两次。
+  --delete-source  处理完成并校验无误后删除源文件。
+  --help           显示本说明。
+  --version        显示版本。
+
+退出码：0 全部完成，1 有失败（原因写在标准错误上），2 用法错误。
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    zr::cli::PrepareProcess();
+    if (argc < 2) {
+        std::cerr << kHelp;
+        return zr::cli::kExitUsage;
+    }
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << kHelp;
+        return zr::cli::kExitDone;
+    }
+    if (command == "--version") {
+        std::cout << "zr-cli 1.00\n";
+        return zr::cli::kExitDone;
+    }
+    if (command == "transform")
+        return zr::cli::RunTransform(argc, argv, 2);
+    zr::cli::PrintUsageError("未知命令：" + command);
+    return zr::cli::kExitUsage;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Long work off the user-interface thread. The work runs on a worker thread; what it reports
+// arrives on the UI thread as queued signals, so a window keeps painting while it waits, and
+// the order of what happens after each file is kept by the controller on the UI thread.
+
+#include <QObject>
+#include <QThread>
+#include <atomic>
+#include <functional>
+
+namespace zr::platform {
+
+class BackgroundJob : public QObject {
+    Q_OBJECT
+public:
+    explicit BackgroundJob(QObject* parent = nullptr);
+    ~BackgroundJob() override; // requests cancellation and waits for the worker
+
+    // Starts work on a worker thread (never while one is running). Inside, call Report() to
+    // send progress to the UI thread. finished() is emitted on the UI thread when work has
+    // returned.
+    void Start(std::function<void(BackgroundJob& job)> work);
+    bool IsRunning() const { return running_; }
+    // Thread-safe. Connect to progress() with a receiver (context) object living on the UI
+    // thread, so that the slot runs there.
+    void Report(qint64 a, qint64 b);
+    // Runs fn on the UI thread and waits for it: for a step that must happen there between two
+    // pieces of work (reading a check box at the end of a job, say). Never call from the UI
+    // thread.
+    void RunOnUiThread(const std::function<void()>& fn);
+
+    void RequestCancel() { cancel_ = true; }
+    const std::atomic<bool>* CancelFlag() const { return &cancel_; }
+    bool CancelRequested() const { return cancel_; }
+    // Blocks until the worker has returned (used when a window closes during a run).
+    void Wait();
+
+signals:
+    void progress(qint64 a, qint64 b);
+    void finished();
+
+private:
+    QThread* thread_ = nullptr;
+    std::atomic<bool> cancel_{false};
+    bool running_ = false;
+};
+
+} // namespace zr::platform

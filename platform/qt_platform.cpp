@@ -1,0 +1,88 @@
+#include "qt_platform.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace zr::platform {
+
+MessageAnswer QtPlatform::Message(QWidget* parent, const QString& text, const QString& title,
+                                  MessageButtons buttons, MessageIcon icon) {
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+    case MessageIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MessageIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MessageIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MessageIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MessageIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    }
+    QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    QPushButton* cancel = nullptr;
+    if (buttons == MessageButtons::OkCancel)
+        cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(cancel ? cancel : ok);
+    box.exec();
+    return box.clickedButton() == ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+OpenFileResult QtPlatform::OpenFile(QWidget* parent, const OpenFileRequest& request) {
+    QFileDialog dialog(parent, request.title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
+                                           : QFileDialog::ExistingFile);
+    dialog.setNameFilters(ToQtFilters(request.filter));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("打开"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("文件名："));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("文件类型："));
+    if (!request.initialName.isEmpty())
+        dialog.selectFile(request.initialName);
+    OpenFileResult r;
+    if (dialog.exec() == QDialog::Accepted) {
+        r.paths = dialog.selectedFiles();
+        r.confirmed = !r.paths.isEmpty();
+    }
+    return r;
+}
+
+std::optional<FontChoice> QtPlatform::ChooseFont(QWidget* parent, const FontChoice& initial) {
+    QFont start(initial.family);
+    if (initial.pointSize > 0)
+        start.setPointSizeF(initial.pointSize);
+    start.setBold(initial.bold);
+    start.setItalic(initial.italic);
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, start, parent, QStringLiteral("字体"));
+    if (!ok)
+        return std::nullopt;
+    return FontChoice{f.family(), f.pointSizeF(), f.bold(), f.italic()};
+}
+
+void QtPlatform::Beep() { QApplication::beep(); }
+
+void QtPlatform::SetBusy(QWidget* window, bool busy) {
+    if (!window)
+        return;
+    if (busy)
+        window->setCursor(Qt::WaitCursor);
+    else
+        window->unsetCursor();
+}
+
+} // namespace zr::platform

@@ -1,0 +1,41 @@
+#!/bin/sh
+# The two set-up commands of the README, for a fresh Debian 12 machine:
+#   sh scripts/setup.sh run    install what is missing, build, install and start zr
+#   sh scripts/setup.sh test   install what is missing, build and run every test
+set -eu
+mode=${1:-run}
+cd "$(dirname "$0")/.."
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+
+build_pkgs="cmake ninja-build g++ qt6-base-dev libgl-dev fonts-wqy-microhei"
+test_pkgs="libgtest-dev libgmock-dev googletest libbenchmark-dev xvfb xdotool imagemagick
+  desktop-file-utils shared-mime-info xdg-utils openssl e2fsprogs"
+
+pkgs=$build_pkgs
+[ "$mode" = test ] && pkgs="$pkgs $test_pkgs"
+missing=""
+for p in $pkgs; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "installing:$missing"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+
+case $mode in
+run)
+  cmake --preset default -DZR_BUILD_TESTS=OFF -DZR_BUILD_BENCH=OFF
+  cmake --build --preset default
+  $SUDO cmake --install build
+  if [ -x /usr/local/bin/zr ]; then exec /usr/local/bin/zr; else exec /usr/local/bin/zr-cli --help; fi
+  ;;
+test)
+  sh scripts/test-all.sh
+  ;;
+*)
+  echo "usage: sh scripts/setup.sh run|test" >&2
+  exit 2
+  ;;
+esac

@@ -1,0 +1,69 @@
+#include "background_job.h"
+#include "dialogs.h"
+#include "scripted_platform.h"
+#include "window_registry.h"
+#include "zr_window.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace zr::platform;
+
+TEST(QtFilters, MatchPatternsInAnyLetterCase) {
+    EXPECT_EQ(ToQtFilters(QStringLiteral("所有文件(*.*)|*.*|*.ZR文件|*.ZR")),
+              QStringList({QStringLiteral("所有文件(*.*) (*)"), QStringLiteral("*.ZR文件 (*.ZR *.zr)")}));
+}
+
+TEST(CommonDialogTest, RemembersTheLastConfirmedNameAcrossCancels) {
+    ScriptedPlatform p;
+    CommonDialog d;
+    p.AnswerOpen({QStringLiteral("/data/plan.doc")});
+    EXPECT_TRUE(d.ShowOpen(nullptr));
+    EXPECT_EQ(d.FileName, QStringLiteral("/data/plan.doc"));
+    EXPECT_EQ(d.FileTitle, QStringLiteral("plan.doc"));
+    p.CancelOpen();
+    EXPECT_FALSE(d.ShowOpen(nullptr));
+    EXPECT_EQ(d.FileName, QStringLiteral("/data/plan.doc"));
+    // The second opening started from the remembered name.
+    ASSERT_EQ(p.calls.size(), 2);
+    EXPECT_EQ(p.calls[1].request.initialName, QStringLiteral("/data/plan.doc"));
+}
+
+namespace {
+struct Probe : zr::app::ZrWindow {
+    static int made;
+    Probe() { ++made; }
+};
+int Probe::made = 0;
+} // namespace
+
+TEST(Registry, OneInstanceUntilClosedThenAFreshOne) {
+    auto& reg = zr::app::Windows();
+    Probe& a = reg.Get<Probe>();
+    EXPECT_EQ(&reg.Get<Probe>(), &a);
+    EXPECT_EQ(Probe::made, 1);
+    a.close(); // the title-bar close
+    EXPECT_FALSE(reg.IsLoaded<Probe>());
+    reg.Get<Probe>();
+    EXPECT_EQ(Probe::made, 2);
+    reg.Unload<Probe>();
+    EXPECT_EQ(reg.Find<Probe>(), nullptr);
+    reg.UnloadAll();
+}
+
+TEST(Worker, ReportsProgressOnTheUiThreadAndFinishes) {
+    BackgroundJob job;
+    QList<qint64> seen;
+    QObject::connect(&job, &BackgroundJob::progress, &job, [&](qint64 a, qint64) {
+        EXPECT_EQ(QThread::currentThread(), qApp->thread());
+        seen << a;
+    });
+    QSignalSpy done(&job, &BackgroundJob::finished);
+    job.Start([](BackgroundJob& j) {
+        for (int i = 1; i <= 3; ++i)
+            j.Report(i, 3);
+    });
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_EQ(seen, QList<qint64>({1, 2, 3}));
+    EXPECT_FALSE(job.IsRunning());
+}
