@@ -1,48 +1,71 @@
 #pragma once
 // Exactly one instance per window, made on first reference and shown modeless. Unloading, or
 // closing it by its title bar, discards the instance with its contents, so the next reference
-// starts from the initial state. The registry includes no window: Get<W>() is instantiated
-// where W is known.
+// starts from the initial state.
+//
+// Windows are reached by name ("Form1", "mfiles", ...), as every window reaches every other:
+// a window that opens another needs no header of it. The program registers every window's
+// factory once at startup (RegisterWindow<W>()); a window's own library may use the typed
+// Get<W>(), which registers W on the way. Controls of another window are reached by their
+// object names with Control<T>().
+
+#include "zr_window.h"
 
 #include <QPointer>
-#include <QWidget>
+#include <QString>
+#include <functional>
 #include <map>
-#include <typeindex>
 
 namespace zr::app {
 
 class WindowRegistry {
 public:
+    using Factory = std::function<ZrWindow*()>;
     static WindowRegistry& Instance();
 
-    // The instance of W, created (and its load handler run) on first reference.
-    template <class W> W& Get() {
-        if (QWidget* w = find(typeid(W)))
-            return *static_cast<W*>(w);
-        W* w = new W();
-        w->setAttribute(Qt::WA_DeleteOnClose);
-        add(typeid(W), w);
-        return *w;
-    }
-    // The instance of W if it is loaded, else nullptr; never creates one.
-    template <class W> W* Find() const { return static_cast<W*>(find(typeid(W))); }
-    template <class W> bool IsLoaded() const { return find(typeid(W)) != nullptr; }
-    // Hides and discards the instance of W (if loaded), without running its close handling.
-    template <class W> void Unload() { unload(typeid(W)); }
+    void Register(const QString& name, Factory factory);
+    bool IsRegistered(const QString& name) const;
+
+    // The instance of the named window, created (its load handler run) on first reference.
+    // The name must be registered.
+    ZrWindow& Get(const QString& name);
+    // The instance if it is loaded, else nullptr; never creates one.
+    ZrWindow* Find(const QString& name) const;
+    bool IsLoaded(const QString& name) const { return Find(name) != nullptr; }
+    // Hides and discards the instance (if loaded), without running its close handling.
+    void Unload(const QString& name);
     void Unload(QWidget* window);
+
+    template <class W> W& Get() {
+        if (!IsRegistered(QString::fromLatin1(W::kName)))
+            Register(QString::fromLatin1(W::kName), [] { return new W(); });
+        return static_cast<W&>(Get(QString::fromLatin1(W::kName)));
+    }
+    template <class W> W* Find() const {
+        return static_cast<W*>(Find(QString::fromLatin1(W::kName)));
+    }
 
     // Called by a window whose close was accepted: the next Get() makes a new one.
     void Forget(QWidget* window);
-    // Discards every window (for tests, and when the program ends).
+    // Discards every window at once (for tests, and when the program ends).
     void UnloadAll();
 
 private:
-    QWidget* find(std::type_index key) const;
-    void add(std::type_index key, QWidget* w);
-    void unload(std::type_index key);
-    std::map<std::type_index, QPointer<QWidget>> windows_;
+    std::map<QString, Factory> factories_;
+    std::map<QString, QPointer<ZrWindow>> windows_;
 };
 
 inline WindowRegistry& Windows() { return WindowRegistry::Instance(); }
+
+template <class W> void RegisterWindow() {
+    Windows().Register(QString::fromLatin1(W::kName), [] { return new W(); });
+}
+
+// A control of a window by its object name; never null for the names a window's form defines.
+template <class T> T* Control(QWidget& window, const char* name) {
+    T* c = window.findChild<T*>(QString::fromLatin1(name));
+    Q_ASSERT_X(c, "Control", name);
+    return c;
+}
 
 } // namespace zr::app

@@ -4,6 +4,14 @@
 
 namespace zr::app {
 
+void ZrWindow::SetDefaultButton(QPushButton* button) {
+    if (default_)
+        default_->setDefault(false);
+    default_ = button;
+    if (default_)
+        default_->setDefault(true);
+}
+
 void ZrWindow::closeEvent(QCloseEvent* event) {
     if (!OnClose()) {
         event->ignore();
@@ -11,6 +19,21 @@ void ZrWindow::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     Windows().Forget(this);
+}
+
+void ZrWindow::keyPressEvent(QKeyEvent* event) {
+    // Only keys the focused control did not take arrive here.
+    const auto usable = [](QPushButton* b) { return b && b->isVisible() && b->isEnabled(); };
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier && usable(default_)) {
+        default_->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && usable(cancel_)) {
+        cancel_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace zr::app

@@ -4,6 +4,7 @@
 #include "window_registry.h"
 #include "zr_window.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -31,6 +32,7 @@ TEST(CommonDialogTest, RemembersTheLastConfirmedNameAcrossCancels) {
 
 namespace {
 struct Probe : zr::app::ZrWindow {
+    static constexpr const char* kName = "Probe";
     static int made;
     Probe() { ++made; }
 };
@@ -43,10 +45,11 @@ TEST(Registry, OneInstanceUntilClosedThenAFreshOne) {
     EXPECT_EQ(&reg.Get<Probe>(), &a);
     EXPECT_EQ(Probe::made, 1);
     a.close(); // the title-bar close
-    EXPECT_FALSE(reg.IsLoaded<Probe>());
-    reg.Get<Probe>();
+    EXPECT_FALSE(reg.IsLoaded(QStringLiteral("Probe")));
+    reg.Get(QStringLiteral("Probe")); // by name, as another window reaches it
     EXPECT_EQ(Probe::made, 2);
-    reg.Unload<Probe>();
+    EXPECT_EQ(reg.Find<Probe>()->objectName(), QStringLiteral("Probe"));
+    reg.Unload(QStringLiteral("Probe"));
     EXPECT_EQ(reg.Find<Probe>(), nullptr);
     reg.UnloadAll();
 }
@@ -66,4 +69,23 @@ TEST(Worker, ReportsProgressOnTheUiThreadAndFinishes) {
     ASSERT_TRUE(done.wait(5000));
     EXPECT_EQ(seen, QList<qint64>({1, 2, 3}));
     EXPECT_FALSE(job.IsRunning());
+}
+
+TEST(ZrWindowKeys, EnterClicksTheDefaultAndEscTheCancelButton) {
+    zr::app::ZrWindow w;
+    auto* ok = new QPushButton(&w);
+    auto* cancel = new QPushButton(&w);
+    w.SetDefaultButton(ok);
+    w.SetCancelButton(cancel);
+    w.show();
+    QSignalSpy okSpy(ok, &QPushButton::clicked), cancelSpy(cancel, &QPushButton::clicked);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&w, &esc);
+    EXPECT_EQ(okSpy.count(), 1);
+    EXPECT_EQ(cancelSpy.count(), 1);
+    ok->hide(); // a hidden default button is not clicked
+    QApplication::sendEvent(&w, &enter);
+    EXPECT_EQ(okSpy.count(), 1);
 }
