@@ -1,8 +1,11 @@
 #pragma once
-// The zr-cli commands. Each takes the whole argv and the index of its first own argument.
+// The zr-cli commands. Each takes the whole argv and the index of its first own argument and
+// returns the exit status.
 
 namespace zr::cli {
 
 int RunTransform(int argc, char** argv, int first);
+int RunFolder(int argc, char** argv, int first);
+int RunShred(int argc, char** argv, int first);
 
 } // namespace zr::cli

@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
     }
     if (command == "transform")
         return zr::cli::RunTransform(argc, argv, 2);
+    if (command == "folder")
+        return zr::cli::RunFolder(argc, argv, 2);
+    if (command == "shred")
+        return zr::cli::RunShred(argc, argv, 2);
     zr::cli::PrintUsageError("未知命令：" + command);
     return zr::cli::kExitUsage;
 }
