@@ -197,21 +197,6 @@ TEST_F(Form7Test, ShredsTheSelectionOffTheUiThreadWithoutTakingInput) {
     EXPECT_TRUE(platform.Messages().isEmpty());
 }
 
-TEST_F(Form7Test, QuickAndNormalModesFromTheWindow) {
-    TempDir dir;
-    for (const char* option : {"Option1", "Option2"}) {
-        WriteBytes(dir / "a", PatternBytes(5000));
-        fs::create_hard_link(dir / "a", dir / "keep");
-        Form7& w = Open();
-        Choose(w, option);
-        platform.AnswerOpen({q(dir / "a")});
-        RunAndWait(w);
-        EXPECT_EQ(dir.Names(), std::vector<std::string>{"keep"});
-        EXPECT_EQ(ReadBytes(dir / "keep").size(), option == std::string("Option1") ? 5000u : 0u);
-        fs::remove(dir / "keep");
-    }
-}
-
 TEST_F(Form7Test, FailuresAreListedInOrderAndTheRestIsShredded) {
     TempDir dir;
     WriteBytes(dir / "good", PatternBytes(100));
