@@ -52,8 +52,8 @@ Form7::Form7() : ui_(std::make_unique<::Ui::Form7>()) {
 }
 
 Form7::~Form7() {
-    // A window discarded during a run stops after the file at work; the job's own destructor
-    // waits for it, and must do so before the results it writes go away.
+    // A window discarded during a run stops after the file at work. The wait is here rather
+    // than in the job's destructor because failures_, which the worker writes, goes first.
     job_.RequestCancel();
     job_.Wait();
 }
