@@ -384,16 +384,6 @@ TEST_F(SingleFileWindow, HelpAndBackGivesAFreshWindowInSingleFileMode) {
     EXPECT_TRUE(Control<QLineEdit>(back, "T_SourceFile")->text().isEmpty());
 }
 
-TEST_F(SingleFileWindow, AboutChangesNothing) {
-    Form1& w = Open();
-    Fill(w, "/a", "/b", "k", "k");
-    Control<QPushButton>(w, "Command2")->click();
-    ASSERT_EQ(platform.Messages().size(), 1);
-    EXPECT_EQ(platform.Messages()[0].title, QStringLiteral("加密解密"));
-    EXPECT_EQ(Field(w, "T_SourceFile")->text(), QStringLiteral("/a"));
-    EXPECT_TRUE(Windows().IsLoaded(QStringLiteral("Form1")));
-}
-
 TEST_F(SingleFileWindow, MarqueePhaseSurvivesAReload) {
     Form1& w = Open();
     EXPECT_TRUE(w.windowTitle().isEmpty());
