@@ -67,7 +67,8 @@ std::filesystem::path Form1::PathOf(const QString& text) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick &&
+    // Filters see events even of disabled fields, so a running job is checked here.
+    if (!busy_ && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == ui_->T_SourceFile) {
             T_SourceFile_doubleClicked();

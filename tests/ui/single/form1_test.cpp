@@ -218,6 +218,7 @@ TEST_F(SingleFileWindow, JobRunsOffTheUiThreadThenReportsAndRoundTrips) {
     for (const char* name : {"T_SourceFile", "T_EnCode", "CB_Del", "C_Ok", "C_Exit", "Command1"})
         EXPECT_FALSE(Control<QWidget>(w, name)->isEnabled()) << name;
     EXPECT_FALSE(w.close()); // the close box waits for the job
+    DoubleClick(Field(w, "T_SourceFile")); // no dialog either
     EXPECT_FALSE(w.grab().isNull());
     ASSERT_TRUE(WaitIdle(w));
 
