@@ -203,6 +203,10 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
             Label9_mouseMove();
         return watched != ui->Label6;
     }
+    // Taking the press makes the label the receiver of the release that completes the click.
+    if (event->type() == QEvent::MouseButtonPress && qobject_cast<QLabel*>(watched) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        return true;
     if (event->type() == QEvent::MouseButtonRelease) {
         const auto* me = static_cast<QMouseEvent*>(event);
         auto* label = qobject_cast<QLabel*>(watched);
