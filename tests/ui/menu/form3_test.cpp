@@ -112,6 +112,7 @@ TEST_F(MainMenu, OpensInTheNormalViewWithItsTextsFontsAndButtons) {
     EXPECT_EQ(Control<QLabel>(m, "Label1")->font().pointSizeF(), 10.5);
     EXPECT_EQ(Control<QLabel>(m, "Label1")->font().family(), QStringLiteral("宋体"));
     EXPECT_EQ(Control<QLabel>(m, "Label6")->toolTip(), QStringLiteral("退出"));
+    EXPECT_EQ(Control<QPushButton>(m, "Command6")->font().family(), QStringLiteral("宋体"));
     EXPECT_EQ(m.DefaultButton(), Control<QPushButton>(m, "Command6"));
     EXPECT_EQ(m.CancelButton(), Control<QPushButton>(m, "Command2"));
 }
