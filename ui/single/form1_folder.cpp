@@ -27,8 +27,10 @@ namespace {
 
 const QString kNote = QStringLiteral("注意：");
 
+// A name that is no valid UTF-8 shows with replacement characters; converting it to UTF-16
+// through the path would throw on the worker.
 QString textOf(const fs::path& path) {
-    return QDir::toNativeSeparators(QString::fromStdU16String(path.u16string()));
+    return QDir::toNativeSeparators(QString::fromStdString(Utf8Path(path)));
 }
 
 // How many files failed, then the first ones with their reasons.

@@ -91,6 +91,14 @@ TEST(FolderJob, UpperCaseTargetsWithTheZrRuleAndTheEnginesBytes) {
     EXPECT_FALSE(r.sourceFolderRemoved);
 }
 
+TEST(FolderJob, NamesThatAreNoUtf8KeepTheirBytes) {
+    Folders f;
+    WriteBytes(f.source / "caf\xe9.txt", PatternBytes(10)); // Latin-1, not UTF-8
+    const FolderJobResult r = f.Run("k", true);
+    EXPECT_EQ(r.doneCount, 1);
+    EXPECT_EQ(NamesIn(f.target), (std::vector<std::string>{"CAF\xe9.TXT.ZR"}));
+}
+
 TEST(FolderJob, DeletionEmptiesAndRemovesTheSourceFolder) {
     Folders f;
     WriteBytes(f.source / "one", PatternBytes(10));

@@ -188,6 +188,14 @@ TEST_F(FolderJobWindow, FailuresFollowTheCompletionMessageWithTheFirstTwenty) {
         << "no source of a failed file is deleted";
 }
 
+TEST_F(FolderJobWindow, ANameThatIsNoUtf8IsShownAndDone) {
+    WriteBytes(source / "caf\xe9.txt", PatternBytes(10));
+    Form1& w = OpenInFolderMode("k", "k", false);
+    RunToTheEnd(w);
+    ASSERT_EQ(platform.Messages().size(), 1);
+    EXPECT_TRUE(fs::exists(target / "CAF\xe9.TXT.ZR"));
+}
+
 TEST_F(FolderJobWindow, AnEmptyFolderStillCompletes) {
     Form1& w = OpenInFolderMode("k", "k", true);
     RunToTheEnd(w);

@@ -3,6 +3,7 @@
 #include "target_name.h"
 
 #include <algorithm>
+#include <exception>
 #include <system_error>
 
 namespace zr {
@@ -10,8 +11,14 @@ namespace zr {
 namespace fs = std::filesystem;
 
 std::string Utf8Path(const fs::path& path) {
-    const auto u8 = path.u8string();
-    return std::string(reinterpret_cast<const char*>(u8.data()), u8.size());
+    // On POSIX the bytes pass through as they are; a Windows name with a lone surrogate cannot
+    // be converted and is shown by a stand-in rather than ending the job.
+    try {
+        const auto u8 = path.u8string();
+        return std::string(reinterpret_cast<const char*>(u8.data()), u8.size());
+    } catch (const std::exception&) {
+        return "（无法显示的文件名）";
+    }
 }
 
 fs::path PathFromUtf8(std::string_view text) {

@@ -112,7 +112,8 @@ private:
     std::vector<io::FileId> writtenIds_;
 };
 
-// Text of a path in UTF-8, for messages.
+// Text of a path in UTF-8, for messages; never throws. On POSIX the name's bytes as they are,
+// valid UTF-8 or not.
 std::string Utf8Path(const std::filesystem::path& path);
 std::filesystem::path PathFromUtf8(std::string_view text);
 
