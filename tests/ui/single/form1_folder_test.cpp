@@ -1,5 +1,7 @@
 #include "app_record.h"
+#include "dir_list_box.h"
 #include "form1.h"
+#include "form3.h"
 #include "key_seed.h"
 #include "keystream_cipher.h"
 #include "scripted_platform.h"
@@ -32,10 +34,6 @@ using zr::ui::Form1;
 
 namespace {
 
-struct StandInForm3 : zr::app::ZrWindow {
-    static constexpr const char* kName = "Form3";
-};
-
 QString q(const fs::path& p) {
     return QString::fromStdString(p.string());
 }
@@ -49,7 +47,7 @@ protected:
 
     void SetUp() override {
         zr::app::RegisterWindow<Form1>();
-        zr::app::RegisterWindow<StandInForm3>();
+        zr::app::RegisterWindow<zr::ui::Form3>();
         fs::create_directory(source);
         fs::create_directory(target);
     }
@@ -135,6 +133,41 @@ TEST_F(FolderJobWindow, RunsTheFolderOffTheUiThreadThenReturnsToTheMenu) {
     EXPECT_FALSE(fs::exists(source)) << "emptied by the deletion, then removed";
     EXPECT_EQ(ReadBytes(target / "A.TXT.ZR"), Transformed(PatternBytes(300000, 1), "key"));
     EXPECT_EQ(ReadBytes(target / "B.DOC"), Transformed(PatternBytes(10, 2), "key"));
+}
+
+TEST_F(FolderJobWindow, FromTheMainMenusFolderViewToTheCompletionAndBack) {
+    fs::remove(target); // the menu makes it
+    WriteBytes(source / "a.txt", PatternBytes(1000, 1));
+    WriteBytes(source / ".hidden", PatternBytes(10, 2));
+    fs::create_directory(source / "sub");
+    auto& menu = Windows().Get(QStringLiteral("Form3"));
+    menu.show();
+    QTest::mouseClick(Control<QLabel>(menu, "Label4"), Qt::LeftButton);
+    ASSERT_TRUE(Control<zr::platform::DirListBox>(menu, "Dir1")->SetPath(q(source)));
+    QTest::mouseClick(Control<QPushButton>(menu, "Command1"), Qt::LeftButton);
+    ASSERT_FALSE(Windows().IsLoaded(QStringLiteral("Form3")));
+
+    auto& w = static_cast<Form1&>(Windows().Get(QStringLiteral("Form1")));
+    QTest::keyClicks(Control<QLineEdit>(w, "T_EnCode"), QStringLiteral("pass"));
+    QTest::keyClicks(Control<QLineEdit>(w, "T_ConfirmEnCode"), QStringLiteral("pass"));
+    Control<QCheckBox>(w, "CB_Del")->setChecked(true);
+    QPointer<Form1> alive(&w);
+    // Enter presses the folder mode's default button.
+    QTest::keyClick(Control<QLineEdit>(w, "T_ConfirmEnCode"), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 10000));
+
+    ASSERT_EQ(platform.Messages().size(), 1);
+    EXPECT_EQ(platform.Messages()[0].text, QStringLiteral("加密/解密完毕！"));
+    auto* back = Windows().Find(QStringLiteral("Form3"));
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(back->isVisible());
+    EXPECT_TRUE(Control<QLabel>(*back, "Label4")->isVisible()) << "the menu's normal view";
+    EXPECT_EQ(Record().TargetFolder, q(target));
+    EXPECT_EQ(ReadBytes(target / "A.TXT.ZR"), Transformed(PatternBytes(1000, 1), "pass"));
+    EXPECT_EQ(ReadBytes(target / ".HIDDEN.ZR"), Transformed(PatternBytes(10, 2), "pass"));
+    // The subfolder keeps the source folder, which now holds nothing else.
+    EXPECT_EQ(std::distance(fs::directory_iterator(source), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_directory(source / "sub"));
 }
 
 TEST_F(FolderJobWindow, DifferentKeysOnlyAsk) {
