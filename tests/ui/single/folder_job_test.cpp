@@ -91,14 +91,6 @@ TEST(FolderJob, UpperCaseTargetsWithTheZrRuleAndTheEnginesBytes) {
     EXPECT_FALSE(r.sourceFolderRemoved);
 }
 
-TEST(FolderJob, NamesThatAreNoUtf8KeepTheirBytes) {
-    Folders f;
-    WriteBytes(f.source / "caf\xe9.txt", PatternBytes(10)); // Latin-1, not UTF-8
-    const FolderJobResult r = f.Run("k", true);
-    EXPECT_EQ(r.doneCount, 1);
-    EXPECT_EQ(NamesIn(f.target), (std::vector<std::string>{"CAF\xe9.TXT.ZR"}));
-}
-
 TEST(FolderJob, DeletionEmptiesAndRemovesTheSourceFolder) {
     Folders f;
     WriteBytes(f.source / "one", PatternBytes(10));
@@ -268,20 +260,6 @@ TEST(FolderJob, AMissingTargetFolderFailsEveryFileAndAMissingSourceIsAListingErr
     fs::remove_all(f.source);
     r = f.Run("k", false);
     EXPECT_FALSE(r.listingError.empty());
-}
-
-TEST(FolderJob, CancellingStopsBeforeTheNextFile) {
-    Folders f;
-    WriteBytes(f.source / "a", PatternBytes(10));
-    WriteBytes(f.source / "b", PatternBytes(10));
-    std::atomic<bool> cancel{false};
-    const FolderJobResult r = f.Run("k", false, [&](FolderJob& job) {
-        job.SetCancelFlag(&cancel);
-        job.onFileDone = [&](const zr::FolderFileOutcome&) { cancel = true; };
-    });
-    EXPECT_TRUE(r.cancelled);
-    EXPECT_EQ(r.doneCount, 1);
-    EXPECT_EQ(NamesIn(f.target).size(), 1u);
 }
 
 TEST(TryRemoveFolder, RemovesOnlyARealEmptyFolder) {
