@@ -195,3 +195,27 @@ TEST_F(BatchWindowTest, FocusOrderAndButtonRoles) {
     EXPECT_EQ(m->DefaultButton(), C<QPushButton>("Command4"));
     EXPECT_EQ(m->CancelButton(), C<QPushButton>("Command5"));
 }
+
+// Renders the windows for a look by eye when ZR_RENDER_DIR names a folder.
+TEST_F(BatchWindowTest, RenderForInspection) {
+    const QString out = qEnvironmentVariable("ZR_RENDER_DIR");
+    if (out.isEmpty())
+        GTEST_SKIP() << "ZR_RENDER_DIR not set";
+    Add({S("/data/a.txt"), S("/data/报告 2026.doc")});
+    m->Timer1_timeout();
+    m->grab().save(out + S("/mfiles.png"));
+    C<QGroupBox>("Frame1")->show();
+    C<QProgressBar>("ProgressBar1")->show();
+    C<QProgressBar>("ProgressBar1")->setValue(37);
+    C<QLabel>("Label3")->setText(S("37%"));
+    C<QLabel>("Label3")->adjustSize();
+    C<QLabel>("Label3")->show();
+    m->Timer1_timeout();
+    m->grab().save(out + S("/mfiles_frame.png"));
+    for (const char* name : {"Form5", "form6"}) {
+        auto& w = Windows().Get(S(name));
+        Control<QLineEdit>(w, "Text1")->setText(S("abc"));
+        w.show();
+        w.grab().save(out + S("/") + S(name) + S(".png"));
+    }
+}
