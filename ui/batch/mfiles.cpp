@@ -1,5 +1,7 @@
 #include "mfiles.h"
 
+#include "dir_list_box.h"
+#include "drive_list_box.h"
 #include "end_program.h"
 #include "job_list.h"
 #include "ui_mfiles.h"
@@ -65,6 +67,11 @@ mfiles::mfiles() : ui_(std::make_unique<Ui::mfiles>()) {
     connect(Timer1, &QTimer::timeout, this, &mfiles::Timer1_timeout);
     Timer1->start();
 
+    // Both lists start at the current folder (the drive list on the drive that holds it); the
+    // first tick shows it in Text1.
+    if (ui_->Drive1->SetDriveFor(ui_->Dir1->Path()))
+        syncedDrive_ = ui_->Drive1->Drive();
+
     // Load: the layout, then both buttons that need a list entry off. Dir1 and Text1 wait for
     // the first tick.
     Layout();
@@ -91,6 +98,17 @@ void mfiles::Layout() {
 }
 
 bool mfiles::SyncFolder() {
+    // Dir1 moves to the root of a newly chosen drive; within one drive it keeps the folder the
+    // user opened, so that a folder chosen in it is still there when Command4 is clicked.
+    const QString drive = ui_->Drive1->Drive();
+    if (drive.isEmpty())
+        return false;
+    if (drive != syncedDrive_) {
+        if (!ui_->Dir1->SetPath(drive))
+            return false;
+        syncedDrive_ = drive;
+    }
+    ui_->Text1->setText(ui_->Dir1->Path());
     return true;
 }
 

@@ -47,8 +47,7 @@ private:
 
     std::unique_ptr<Ui::mfiles> ui_;
     QTimer* Timer1 = nullptr;
-    QString syncedDrive_;
-    bool firstSync_ = true;
+    QString syncedDrive_; // the drive that holds Dir1's folder; empty when none does
 };
 
 } // namespace zr::ui

@@ -2,15 +2,19 @@
 // and closing.
 
 #include "batch_fixture.h"
+#include "dir_list_box.h"
+#include "drive_list_box.h"
 
 #include <QApplication>
 #include <QTest>
+#include <filesystem>
 
 using namespace zr::test;
 using zr::platform::MessageAnswer;
 using zr::platform::MessageButtons;
 using zr::platform::MessageIcon;
 using zr::platform::RecordedCall;
+namespace fs = std::filesystem;
 
 namespace {
 QString S(const char* s) {
@@ -218,4 +222,39 @@ TEST_F(BatchWindowTest, RenderForInspection) {
         w.show();
         w.grab().save(out + S("/") + S(name) + S(".png"));
     }
+}
+
+TEST_F(BatchWindowTest, TickShowsTheFolderListsPathAndFollowsADriveChange) {
+    TempDir a, b;
+    fs::create_directory(a / "sub");
+    auto* drives = C<zr::platform::DriveListBox>("Drive1");
+    auto* dirs = C<zr::platform::DirListBox>("Dir1");
+    auto* text = C<QLineEdit>("Text1");
+    EXPECT_TRUE(text->text().isEmpty()); // the load leaves it to the first tick
+    drives->SetDrives({Q(a.path()), Q(b.path())});
+    m->Timer1_timeout();
+    EXPECT_EQ(text->text(), Q(a.path()));
+    // A folder opened in the list stays chosen from one tick to the next.
+    ASSERT_TRUE(dirs->SetPath(Q(a / "sub")));
+    m->Timer1_timeout();
+    m->Timer1_timeout();
+    EXPECT_EQ(text->text(), Q(a / "sub"));
+    drives->setCurrentIndex(1);
+    m->Timer1_timeout();
+    EXPECT_EQ(text->text(), Q(b.path()));
+}
+
+TEST_F(BatchWindowTest, UnreadableDriveStopsEveryTickAtItsFirstStep) {
+    TempDir a;
+    auto* drives = C<zr::platform::DriveListBox>("Drive1");
+    drives->SetDrives({Q(a.path()), Q(a / "gone")});
+    m->Timer1_timeout();
+    Add({S("/d/1")});
+    drives->setCurrentIndex(1);
+    m->Timer1_timeout();
+    EXPECT_FALSE(C<QPushButton>("Command3")->isEnabled());
+    EXPECT_EQ(C<QLineEdit>("Text1")->text(), Q(a.path()));
+    drives->setCurrentIndex(0);
+    m->Timer1_timeout();
+    EXPECT_TRUE(C<QPushButton>("Command3")->isEnabled());
 }
