@@ -179,6 +179,12 @@ void mfiles::Command2_clicked() {
     const int RemoveIndex = ui_->List1->row(selected.front());
     delete ui_->List1->takeItem(RemoveIndex);
     delete ui_->List2->takeItem(RemoveIndex);
+    // Nothing stays selected after a removal (the toolkit would move on to the next entry),
+    // so a second click cannot remove another pair by accident.
+    for (QListWidget* list : {ui_->List1, ui_->List2}) {
+        list->clearSelection();
+        list->setCurrentRow(-1);
+    }
 }
 
 void mfiles::Command6_clicked() {

@@ -1,6 +1,6 @@
 #pragma once
-// Shared set-up of the multi-file window tests: the three windows registered, the scripted
-// platform installed, the program's end observed instead of taken.
+// Set-up of the multi-file window tests: the three windows registered, the scripted platform
+// installed, the program's end observed instead of taken.
 
 #include "app_record.h"
 #include "background_job.h"
@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
@@ -28,6 +29,9 @@ namespace zr::test {
 using zr::app::Control;
 using zr::app::Windows;
 
+inline QString S(const char* s) {
+    return QString::fromUtf8(s);
+}
 inline QString Q(const std::filesystem::path& p) {
     return QString::fromStdString(p.string());
 }
@@ -51,7 +55,7 @@ protected:
     template <class T> T* C(const char* name) { return Control<T>(*m, name); }
     QListWidget* List1() { return C<QListWidget>("List1"); }
     QListWidget* List2() { return C<QListWidget>("List2"); }
-    QStringList Items(QListWidget* l) {
+    static QStringList Items(QListWidget* l) {
         QStringList out;
         for (int i = 0; i < l->count(); ++i)
             out << l->item(i)->text();
@@ -71,26 +75,31 @@ protected:
         }
     }
 
-    // Start button, key, confirmation: the run starts when both agree.
-    // beforeRun runs when form6 is filled in, before its OK button (to watch the job).
+    // Start button, key, confirmation. beforeRun runs once form6 is filled in, before its OK.
     void Start(const QString& key, const QString& confirm,
                const std::function<void()>& beforeRun = {}) {
         m->Command3_clicked();
-        auto& f5 = Windows().Get(QStringLiteral("Form5"));
+        auto& f5 = Windows().Get(S("Form5"));
         Control<QLineEdit>(f5, "Text1")->setText(key);
         Control<QPushButton>(f5, "Command1")->click();
-        auto& f6 = Windows().Get(QStringLiteral("form6"));
+        auto& f6 = Windows().Get(S("form6"));
         Control<QLineEdit>(f6, "Text1")->setText(confirm);
         if (beforeRun)
             beforeRun();
         Control<QPushButton>(f6, "Command1")->click();
     }
+    // The worker of the run; form6 must be loaded.
     zr::platform::BackgroundJob* Job() {
-        return Windows()
-            .Get(QStringLiteral("form6"))
-            .findChild<zr::platform::BackgroundJob*>(QStringLiteral("BatchJob"));
+        return Windows().Find(S("form6"))->findChild<zr::platform::BackgroundJob*>(S("BatchJob"));
     }
-    bool RunEnded() { return !Windows().IsLoaded(QStringLiteral("form6")); }
+    // Runs fn on the UI thread after every block the run reports.
+    void OnBlock(std::function<void()> fn) {
+        QObject::connect(Job(), &zr::platform::BackgroundJob::progress, m, std::move(fn));
+    }
+    // True once the run has ended (form6 is closed by its last step).
+    static bool RunEnds() {
+        return QTest::qWaitFor([] { return !Windows().IsLoaded(S("form6")); }, 20000);
+    }
 
     zr::platform::ScriptedPlatform p;
     zr::ui::mfiles* m = nullptr;
