@@ -109,7 +109,9 @@ void form6::SetListEditable(bool editable) {
     QWidget& m = Mfiles();
     for (const char* name : {"List1", "List2"})
         Control<QListWidget>(m, name)->setEnabled(editable);
-    for (const char* name : {"Command1", "Command2", "Command3", "Command6"})
+    // Command4 and Command5 of a frame left open would add files behind the run's back.
+    for (const char* name :
+         {"Command1", "Command2", "Command3", "Command4", "Command5", "Command6"})
         Control<QPushButton>(m, name)->setEnabled(editable);
     // Back to what the list allows, without waiting for the next tick.
     if (editable) {

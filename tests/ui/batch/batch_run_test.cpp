@@ -244,6 +244,7 @@ TEST_F(BatchRunTest, FailureMessageListsTheFirstTwentyAndTheCount) {
 TEST_F(BatchRunTest, DuringARunTheListIsLockedCheck2WorksAndJobsRunOffTheUiThread) {
     MakeFiles({70000, 70000});
     List1()->setCurrentRow(0);
+    C<QGroupBox>("Frame1")->show(); // left open: its buttons must not add files during the run
     int blocks = 0, unlockedBlocks = 0;
     std::atomic<bool> onUiThread{false};
     QThread* ui = QThread::currentThread();
@@ -256,7 +257,8 @@ TEST_F(BatchRunTest, DuringARunTheListIsLockedCheck2WorksAndJobsRunOffTheUiThrea
             m->Timer1_timeout(); // the tick goes on during the run
             ++blocks;
             bool locked = !List1()->isEnabled() && !List2()->isEnabled();
-            for (const char* b : {"Command1", "Command2", "Command3", "Command6"})
+            for (const char* b :
+                 {"Command1", "Command2", "Command3", "Command4", "Command5", "Command6"})
                 locked = locked && !C<QPushButton>(b)->isEnabled();
             unlockedBlocks += !(locked && C<QCheckBox>("Check2")->isEnabled());
         });
