@@ -3,6 +3,7 @@
 #include "target_name.h"
 #include "transform_file.h"
 
+#include <QDir>
 #include <cmath>
 
 namespace zr::ui {
@@ -26,7 +27,7 @@ QList<SelectedFile> SplitSelection(const QStringList& paths, const QString& file
 }
 
 QString TargetFor(const SelectedFile& file, const std::optional<QString>& folder) {
-    const QString t = folder ? *folder + QLatin1Char('/') + file.bareName : file.source;
+    const QString t = folder ? *folder + QDir::separator() + file.bareName : file.source;
     return QString::fromStdU16String(zr::TargetNameFor(t.toStdU16String()));
 }
 

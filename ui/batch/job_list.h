@@ -24,10 +24,10 @@ QList<SelectedFile> SplitSelection(const QStringList& paths, const QString& file
 // The bare name of a full path: what follows its last separator ("/" or "\").
 QString BareName(const QString& path);
 
-// The target of one file: folder + "/" + bare name when a folder was chosen (a folder that
-// already ends in a separator, such as a drive's root, gets a second one and is kept so), or
-// the source itself; then the ".ZR" rule: a name ending in ".ZR" in any letter case loses it,
-// any other name gets ".ZR".
+// The target of one file: folder + the native separator + bare name when a folder was chosen
+// (a folder that already ends in a separator, such as a drive's root, gets a second one and is
+// kept so), or the source itself; then the ".ZR" rule: a name ending in ".ZR" in any letter
+// case loses it, any other name gets ".ZR".
 QString TargetFor(const SelectedFile& file, const std::optional<QString>& folder);
 
 // Whether source is already listed: exact, case-sensitive comparison of the whole path.
