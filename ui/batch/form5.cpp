@@ -21,6 +21,7 @@ Form5::Form5() : ui_(std::make_unique<Ui::Form5>()) {
         move(s->availableGeometry().center() - rect().center());
     connect(ui_->Command1, &QPushButton::clicked, this, &Form5::Command1_clicked);
     connect(ui_->Command2, &QPushButton::clicked, this, &Form5::Command2_clicked);
+    ui_->Text1->setFocus(); // the first of the focus order
 }
 
 Form5::~Form5() = default;

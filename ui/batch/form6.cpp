@@ -48,6 +48,7 @@ form6::form6() : ui_(std::make_unique<Ui::form6>()) {
         move(s->availableGeometry().center() - rect().center());
     connect(ui_->Command1, &QPushButton::clicked, this, &form6::Command1_clicked);
     connect(ui_->Command2, &QPushButton::clicked, this, &form6::Command2_clicked);
+    ui_->Text1->setFocus(); // the first of the focus order
 
     job_ = new zr::platform::BackgroundJob(this);
     job_->setObjectName(QStringLiteral("BatchJob"));

@@ -77,6 +77,8 @@ mfiles::mfiles() : ui_(std::make_unique<Ui::mfiles>()) {
     Layout();
     ui_->Command2->setEnabled(false);
     ui_->Command3->setEnabled(false);
+    // The first control of the focus order has the focus when the window opens.
+    ui_->List1->setFocus();
 }
 
 mfiles::~mfiles() = default;

@@ -171,6 +171,7 @@ TEST_F(BatchRunTest, KeyOutsideTheLimitsIsRefusedInTheKeyDialog) {
         EXPECT_EQ(p.Messages()[0].title, S("注意："));
         EXPECT_EQ(p.Messages()[0].icon, MessageIcon::Question);
         EXPECT_TRUE(Windows().IsLoaded(S("Form5")));
+        EXPECT_EQ(f5.focusWidget(), Control<QLineEdit>(f5, "Text1"));
         EXPECT_FALSE(Windows().IsLoaded(S("form6")));
     }
     EXPECT_EQ(dir.Names(), Untouched());

@@ -65,6 +65,7 @@ TEST_F(BatchWindowTest, DuplicateIsRefusedAndTheRestOfTheSelectionStillAdded) {
 TEST_F(BatchWindowTest, RemovalAndButtonsFollowTheListWithinATick) {
     auto* remove = C<QPushButton>("Command2");
     auto* start = C<QPushButton>("Command3");
+    EXPECT_EQ(m->focusWidget(), List1()); // the first of the focus order
     EXPECT_FALSE(remove->isEnabled());
     EXPECT_FALSE(start->isEnabled());
     Add({S("/d/1"), S("/d/2"), S("/d/3"), S("/d/4")});
