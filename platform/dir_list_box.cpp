@@ -53,7 +53,9 @@ DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     connect(this, &QListWidget::itemDoubleClicked, this, &DirListBox::OpenItem);
-    SetPath(QDir::currentPath());
+    // The working folder may have been removed under the program.
+    if (!SetPath(QDir::currentPath()) && !SetPath(QDir::homePath()))
+        SetPath(QDir::rootPath());
 }
 
 QString DirListBox::EntryPath(const QListWidgetItem* item) {
