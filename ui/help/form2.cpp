@@ -4,7 +4,9 @@
 #include "ui_form2.h"
 #include "window_registry.h"
 
+#include <QFontInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStyle>
@@ -16,6 +18,30 @@ using app::Windows;
 
 namespace {
 constexpr double kTextPoints = 10.5; // Designer files hold whole point sizes only
+// The page was laid out for "宋体" at 10.5 pt: 14-pixel lines at 96 dpi, glyphs as wide as
+// they are high. The fallback typefaces of a Linux desktop have taller lines and fewer glyphs
+// to a line, so the wrapped texts would run into each other. Each text is therefore set with
+// the design's fixed line height, and a fallback typeface one pixel smaller.
+constexpr int kLinePixels = 14;
+constexpr int kFallbackPixels = 13;
+
+bool isSongTypeface(const QFont& f) {
+    const QString family = QFontInfo(f).family();
+    return family == QStringLiteral("宋体") ||
+           family.compare(QStringLiteral("SimSun"), Qt::CaseInsensitive) == 0;
+}
+
+void setWrappedText(QLabel* l) {
+    QFont f = l->font();
+    f.setPointSizeF(kTextPoints);
+    if (!isSongTypeface(f))
+        f.setPixelSize(kFallbackPixels);
+    l->setFont(f);
+    l->setTextFormat(Qt::RichText);
+    l->setText(QStringLiteral("<div style=\"line-height:%1px; white-space:pre-wrap\">%2</div>")
+                   .arg(kLinePixels)
+                   .arg(l->text().toHtmlEscaped()));
+}
 } // namespace
 
 Form2::Form2() : ui_(std::make_unique<Ui::Form2>()) {
@@ -24,9 +50,7 @@ Form2::Form2() : ui_(std::make_unique<Ui::Form2>()) {
     for (QLabel* l : findChildren<QLabel*>()) {
         if (l == ui_->Label9)
             continue;
-        QFont f = l->font();
-        f.setPointSizeF(kTextPoints);
-        l->setFont(f);
+        setWrappedText(l);
     }
     SetLinkColour(LinkColour());
 

@@ -5,6 +5,7 @@
 #include "window_registry.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -121,10 +122,22 @@ TEST_F(HelpWindow, FontsAndWrapping) {
                              "Label11", "Label12"}) {
         auto* l = Control<QLabel>(help, name);
         EXPECT_EQ(l->font().family(), QStringLiteral("宋体")) << name;
-        EXPECT_DOUBLE_EQ(l->font().pointSizeF(), 10.5) << name;
+        // 10.5 pt where the Song typeface exists; a fallback typeface is set a pixel smaller.
+        if (QFontInfo(l->font()).family() == QStringLiteral("宋体"))
+            EXPECT_DOUBLE_EQ(l->font().pointSizeF(), 10.5) << name;
+        else
+            EXPECT_EQ(l->font().pixelSize(), 13) << name;
         EXPECT_TRUE(l->wordWrap()) << name;
     }
     EXPECT_DOUBLE_EQ(Control<QLabel>(help, "Label9")->font().pointSizeF(), 12);
+    // Whatever the typeface, no wrapped text runs into the text below it.
+    const char* order[] = {"Label1", "Label2",  "Label3",  "Label4",  "Label5",
+                           "Label6", "Label10", "Label11", "Label12", "Label9"};
+    for (int i = 0; i + 1 < 10; ++i) {
+        auto* l = Control<QLabel>(help, order[i]);
+        const int bottom = l->y() + l->heightForWidth(l->width());
+        EXPECT_LE(bottom, Control<QLabel>(help, order[i + 1])->y()) << order[i];
+    }
     EXPECT_TRUE(Control<QLabel>(help, "Label11")->text().contains(QStringLiteral("“C:\\abcZR”")));
 }
 
