@@ -1,6 +1,9 @@
 #include "registry_rows.h"
 #include "shell_association.h"
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <shlobj.h>

@@ -285,3 +285,24 @@ TEST_F(XdgAssociation, AReadOnlyDataFolderIsSilent) {
 
 } // namespace
 } // namespace zr::app::xdg
+
+namespace zr::app::xdg {
+namespace {
+
+TEST(XdgInstall, SystemMimeTypeMatchesThePerUserOne) {
+    std::ifstream in(ZR_RESOURCES_DIR "/zr-mime.xml", std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(text, MimeTypeXml());
+}
+
+TEST(XdgInstall, IconsBuiltIntoTheProgramAreTheCommittedOnes) {
+    ASSERT_EQ(kIconFileCount, 8u);
+    std::ifstream in(ZR_RESOURCES_DIR "/icons/zr.svg", std::ios::binary);
+    const std::string svg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(kIconFiles[0].data), kIconFiles[0].size),
+              svg);
+    EXPECT_STREQ(kIconFiles[0].path, "icons/hicolor/scalable/apps/zr.svg");
+}
+
+} // namespace
+} // namespace zr::app::xdg
