@@ -29,6 +29,8 @@ struct EntryInfo {
     EntryKind kind = EntryKind::Missing;
     FileId id;
     std::int64_t size = 0;
+    // Set by LinkStat for a symbolic link (a reparse point on Windows), whose kind is Other.
+    bool link = false;
 };
 
 // Looks a path up, following links. Missing is not an error.
@@ -102,7 +104,8 @@ private:
 
 // Deletes a file (a link itself, never what it points to). Returns false with the reason.
 bool RemoveFile(const std::filesystem::path& path, IoError& error);
-// Gives the owner write permission (clears the read-only attribute on Windows).
+// Gives the owner write permission (clears the read-only attribute on Windows). A symbolic
+// link is left alone, and so is the file it points to.
 bool MakeWritable(const std::filesystem::path& path, IoError& error);
 // Flushes the folder entry of path to the device, so that a rename or delete is durable.
 void SyncParentFolder(const std::filesystem::path& path);

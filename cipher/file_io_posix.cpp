@@ -104,7 +104,15 @@ int openRegular(const fs::path& path, int flags, IoError& error) {
 
 EntryInfo Stat(const fs::path& path, IoError& error) { return statWith(::stat, path, error); }
 EntryInfo LinkStat(const fs::path& path, IoError& error) {
-    return statWith(::lstat, path, error);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            error = errorOf(errno);
+        return {};
+    }
+    EntryInfo info = infoOf(st);
+    info.link = S_ISLNK(st.st_mode);
+    return info;
 }
 
 File::~File() { Close(); }
@@ -367,8 +375,10 @@ bool MakeWritable(const fs::path& path, IoError& error) {
     }
     if (S_ISLNK(st.st_mode) || (st.st_mode & S_IWUSR))
         return true;
-    if (::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) {
-        error = errorOf(errno);
+    // No-follow, so that a link put in the file's place meanwhile lends no rights to its target.
+    if (::fchmodat(AT_FDCWD, path.c_str(), (st.st_mode & 07777) | S_IWUSR,
+                   AT_SYMLINK_NOFOLLOW) != 0) {
+        error = errorOf(errno == EOPNOTSUPP ? ELOOP : errno);
         return false;
     }
     return true;

@@ -1,0 +1,27 @@
+// The desktop program: every window registered by name, then the startup routine; the program
+// runs until its last window closes or a window ends it.
+
+#include "form1.h"
+#include "form2.h"
+#include "other_windows.h"
+#include "startup.h"
+#include "window_registry.h"
+
+#include <QApplication>
+#include <csignal>
+
+int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // Past a file size limit a write must fail and be reported, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("zr"));
+
+    zr::app::RegisterWindow<zr::ui::Form1>();
+    zr::app::RegisterWindow<zr::ui::Form2>();
+    RegisterOtherWindows();
+
+    zr::app::RunStartup(QCoreApplication::applicationFilePath(), app.arguments().mid(1));
+    return app.exec();
+}

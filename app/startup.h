@@ -1,0 +1,21 @@
+#pragma once
+// The startup routine, run once before any window is visible: records the program's folder,
+// writes the shell association, then opens the single-file window filled in for the file the
+// program was started for, or else the main menu. Windows are reached by name, so every window
+// must be registered before.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zr::app {
+
+// programFile: absolute path of the running program; arguments: those after the program name
+// (Windows reads its own command-line text instead).
+void RunStartup(const QString& programFile, const QStringList& arguments);
+
+// The file handed on by the command line, or nothing for the main menu; also sets CmdLine in
+// the record. One implementation per platform (startup_posix.cpp, startup_win.cpp).
+std::optional<QString> HandedOnFile(const QStringList& arguments);
+
+} // namespace zr::app

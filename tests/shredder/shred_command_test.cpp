@@ -1,0 +1,81 @@
+#include "run_process.h"
+#include "temp_dir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+using zr::test::PatternBytes;
+using zr::test::ReadBytes;
+using zr::test::RunProcess;
+using zr::test::TempDir;
+using zr::test::WriteBytes;
+
+namespace {
+
+zr::test::ProcessResult cli(std::vector<std::string> args) {
+    args.insert(args.begin(), ZR_CLI_PATH);
+    return RunProcess(args);
+}
+
+int lineCount(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+} // namespace
+
+TEST(CliShred, EveryModeShredsAllNamedFilesSilently) {
+    for (const std::string mode : {"normal", "quick", "thorough"}) {
+        TempDir dir;
+        WriteBytes(dir / "a", PatternBytes(70000));
+        WriteBytes(dir / "-b", PatternBytes(10));
+        fs::create_hard_link(dir / "a", dir / "copy");
+        const auto r =
+            cli({"shred", "--mode", mode, (dir / "a").string(), "--", (dir / "-b").string()});
+        ASSERT_EQ(r.exitCode, 0) << mode << ": " << r.err;
+        EXPECT_TRUE(r.out.empty() && r.err.empty());
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"copy"});
+        const auto left = ReadBytes(dir / "copy");
+        if (mode == "normal")
+            EXPECT_EQ(left, PatternBytes(70000));
+        else if (mode == "quick")
+            EXPECT_TRUE(left.empty());
+        else
+            EXPECT_EQ(left, std::vector<std::uint8_t>(70000, 0));
+    }
+}
+
+TEST(CliShred, OneLinePerFailureAndTheOthersAreStillShredded) {
+    TempDir dir;
+    WriteBytes(dir / "a", PatternBytes(100));
+    WriteBytes(dir / "b", PatternBytes(100));
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const auto r = cli({"shred", "--mode=thorough", (dir / "missing").string(),
+                        (dir / "a").string(), (dir / "fifo").string(), (dir / "b").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(lineCount(r.err), 2) << r.err;
+    EXPECT_NE(r.err.find((dir / "missing").string() + "：无法访问：文件不存在"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find((dir / "fifo").string() + "：不能粉碎"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"fifo"});
+}
+
+TEST(CliShred, WrongUsageExitsWithTwoAndTouchesNothing) {
+    TempDir dir;
+    WriteBytes(dir / "a", PatternBytes(100));
+    const std::string a = (dir / "a").string();
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"shred", a},
+                                               {"shred", "--mode", "wipe", a},
+                                               {"shred", "--mode", "quick"},
+                                               {"shred", "--mode"},
+                                               {"shred", "--force", "--mode", "quick", a}}) {
+        const auto r = cli(args);
+        EXPECT_EQ(r.exitCode, 2) << args.size();
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_EQ(ReadBytes(dir / "a"), PatternBytes(100));
+    EXPECT_NE(cli({"--help"}).out.find("zr-cli shred --mode normal|quick|thorough"),
+              std::string::npos);
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The single-file window: a source, a target and the key twice, five checks, then one job on a
+// worker thread with the progress bar. The same window runs the folder job (Command3), whose
+// handler lives in form1_folder.cpp.
+
+#include "dialogs.h"
+#include "transform_file.h"
+#include "zr_window.h"
+
+#include <QPointer>
+#include <filesystem>
+#include <memory>
+
+class QTimer;
+namespace Ui {
+class Form1;
+}
+namespace zr::platform {
+class BackgroundJob;
+}
+
+namespace zr::ui {
+
+class Form1 : public zr::app::ZrWindow {
+    Q_OBJECT
+public:
+    static constexpr const char* kName = "Form1";
+
+    Form1();
+    ~Form1() override;
+
+    // True while a job runs; the window then takes no input.
+    bool Busy() const { return busy_; }
+
+public slots:
+    void C_Ok_clicked();
+    void Command3_clicked(); // the folder job, in form1_folder.cpp
+    void C_Exit_clicked();
+    void Command1_clicked();
+    void Command2_clicked();
+    void T_SourceFile_doubleClicked();
+    void T_TargetFile_doubleClicked();
+    void Timer1_timeout();
+
+protected:
+    bool OnClose() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // A failed check: beep, the message with OK, then the focus.
+    void Refuse(const QString& text, const QString& title, platform::MessageIcon icon,
+                QWidget* focus);
+    // The key seed of T_EnCode; a key outside the limits is refused here, before any file is
+    // opened.
+    bool KeySeedOf(std::int32_t& seed);
+    // The busy state of a job: hourglass, progress bar over CB_Del, no input, marquee paused
+    // (it paints again afterwards). Switching off hides the bar and restores the pointer.
+    void SetBusy(bool busy);
+    void SetProgress(qint64 done, qint64 length);
+    // A path as the engine takes it from the text of a field.
+    static std::filesystem::path PathOf(const QString& text);
+    // Runs on the UI thread when the single-file job has returned.
+    void SingleJobFinished(const TransformResult& result, bool deleteSource);
+
+    std::unique_ptr<Ui::Form1> ui_;
+    QTimer* Timer1 = nullptr;
+    platform::CommonDialog CommonDialog1; // remembers its name while this window lives
+    platform::BackgroundJob* job_ = nullptr;
+    bool busy_ = false;
+    QPointer<QWidget> focusBefore_; // given back when the job ends
+};
+
+} // namespace zr::ui
