@@ -90,7 +90,10 @@ int WriteXdgAssociation(const fs::path& program, const Places& places) {
     int written = 0;
     bool mimeChanged = false;
     bool desktopChanged = false;
+    bool desktopEntryReady = false; // the plan puts the desktop entry before what needs it
     for (PlannedFile& file : PlanFiles(program, places)) {
+        if (file.needsDesktopEntry && !desktopEntryReady)
+            continue;
         std::error_code ec;
         fs::path target = file.path;
         // A file the user keeps elsewhere behind a link (dotfiles) is updated where it lives.
@@ -112,10 +115,14 @@ int WriteXdgAssociation(const fs::path& program, const Places& places) {
         const bool exists = ::stat(target.c_str(), &st) == 0;
         if (exists && file.merge)
             mode = st.st_mode & 07777;
-        if (exists && existing == content && (!file.executable || (st.st_mode & 0111) == 0111))
+        const bool isDesktopEntry = file.refresh == Refresh::DesktopDatabase;
+        if (exists && existing == content && (!file.executable || (st.st_mode & 0111) == 0111)) {
+            desktopEntryReady |= isDesktopEntry;
             continue;
+        }
         if (!replaceFile(target, *content, mode))
             continue;
+        desktopEntryReady |= isDesktopEntry;
         ++written;
         mimeChanged |= file.refresh == Refresh::MimeDatabase;
         desktopChanged |= file.refresh == Refresh::DesktopDatabase;

@@ -342,7 +342,8 @@ std::vector<PlannedFile> PlanFiles(const fs::path& program, const Places& places
                      Refresh::None,
                      [](const std::optional<std::string>& existing, const std::string&) {
                          return std::optional<std::string>(MergeMimeApps(existing));
-                     }});
+                     },
+                     true});
     files.push_back(
         {data / "nautilus" / "scripts" / kVerb, NautilusScript(exe), true, Refresh::None, nullptr});
     files.push_back({data / "nemo" / "actions" / "zr.nemo_action", NemoAction(exe), false,

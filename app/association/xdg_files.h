@@ -62,6 +62,9 @@ struct PlannedFile {
     Refresh refresh = Refresh::None;
     std::optional<std::string> (*merge)(const std::optional<std::string>& existing,
                                         const std::string& content) = nullptr;
+    // Written only when the desktop entry is in place: a default handler naming an entry that
+    // is not there would only hide the user's other choices.
+    bool needsDesktopEntry = false;
 };
 
 // Every file the association consists of, for the program at the absolute path program.

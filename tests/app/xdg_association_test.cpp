@@ -279,8 +279,10 @@ TEST_F(XdgAssociation, AReadOnlyDataFolderIsSilent) {
               0);
     WriteShellAssociation(kProgram);
     EXPECT_TRUE(fs::is_empty(data()));
-    // The config home is still writable, and what lives there is still done.
+    // The config home is still writable: the file-manager action there is still written, but
+    // no default handler names a desktop entry that could not be written.
     EXPECT_TRUE(fs::exists(config() / "Thunar/uca.xml"));
+    EXPECT_FALSE(fs::exists(config() / "mimeapps.list"));
 }
 
 } // namespace
