@@ -124,6 +124,10 @@ TEST_F(XdgAssociation, WritesEveryFileWithTheQuotedProgramPath) {
     EXPECT_TRUE(fs::is_regular_file(data() / "icons/hicolor/48x48/apps/zr.png"));
     EXPECT_TRUE(fs::is_regular_file(data() / "mime/application/x-zr.xml"))
         << "update-mime-database did not run";
+    if (fs::exists("/usr/bin/update-desktop-database")) {
+        EXPECT_TRUE(fs::is_regular_file(data() / "applications/mimeinfo.cache"))
+            << "update-desktop-database did not run";
+    }
 }
 
 TEST_F(XdgAssociation, NautilusScriptHandsTheAbsolutePathOfTheChosenFile) {
