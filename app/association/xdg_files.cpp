@@ -224,7 +224,7 @@ std::string ThunarAction(const std::string& program) {
            kThunarId +
            "</unique-id>\n"
            "\t<command>" +
-           XmlText(ShellWord(program) + " %f") +
+           XmlText(replaceAll(ShellWord(program), "%", "%%") + " %f") +
            "</command>\n"
            "\t<description>用 zr 加密或解密这个文件</description>\n"
            "\t<range>1-1</range>\n"
@@ -346,8 +346,10 @@ std::vector<PlannedFile> PlanFiles(const fs::path& program, const Places& places
                      true});
     files.push_back(
         {data / "nautilus" / "scripts" / kVerb, NautilusScript(exe), true, Refresh::None, nullptr});
-    files.push_back({data / "nemo" / "actions" / "zr.nemo_action", NemoAction(exe), false,
-                     Refresh::None, nullptr});
+    // Nemo would read a % in the path as the start of one of its codes and has no escape.
+    if (exe.find('%') == std::string::npos)
+        files.push_back({data / "nemo" / "actions" / "zr.nemo_action", NemoAction(exe), false,
+                         Refresh::None, nullptr});
     files.push_back({data / "kio" / "servicemenus" / "zr.desktop", DolphinServiceMenu(exe), true,
                      Refresh::None, nullptr});
     files.push_back({config / "Thunar" / "uca.xml", ThunarAction(exe), false, Refresh::None,

@@ -154,6 +154,9 @@ TEST_F(XdgAssociation, DesktopFilesPassTheirValidator) {
         EXPECT_EQ(r.exitCode, 0) << f << "\n" << r.out << r.err;
         EXPECT_EQ(r.out, "") << f;
     }
+    // A % in the path must not turn into a file manager's code.
+    EXPECT_NE(readText(config() / "Thunar/uca.xml").find("100%%/zr&apos; %f"), std::string::npos);
+    EXPECT_FALSE(fs::exists(data() / "nemo/actions/zr.nemo_action"));
 }
 
 TEST_F(XdgAssociation, DesktopToolsSeeTheTypeAndTheDefaultHandler) {
