@@ -165,5 +165,5 @@ else
   status=1
 fi
 
-[ "$status" -eq 0 ] && log "Windows check passed" || log "Windows check FAILED"
+if [ "$status" -eq 0 ]; then log "Windows check passed"; else log "Windows check FAILED"; fi
 exit "$status"
