@@ -3,7 +3,11 @@
 
 #include "form1.h"
 #include "form2.h"
-#include "other_windows.h"
+#include "form3.h"
+#include "form5.h"
+#include "form6.h"
+#include "form7.h"
+#include "mfiles.h"
 #include "startup.h"
 #include "window_registry.h"
 
@@ -20,7 +24,11 @@ int main(int argc, char** argv) {
 
     zr::app::RegisterWindow<zr::ui::Form1>();
     zr::app::RegisterWindow<zr::ui::Form2>();
-    RegisterOtherWindows();
+    zr::app::RegisterWindow<zr::ui::Form3>();
+    zr::app::RegisterWindow<zr::ui::mfiles>();
+    zr::app::RegisterWindow<zr::ui::Form5>();
+    zr::app::RegisterWindow<zr::ui::form6>();
+    zr::app::RegisterWindow<zr::ui::Form7>();
 
     zr::app::RunStartup(QCoreApplication::applicationFilePath(), app.arguments().mid(1));
     return app.exec();

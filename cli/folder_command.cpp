@@ -1,11 +1,96 @@
 #include "cli_support.h"
 #include "commands.h"
 
+#include "folder_job.h"
+#include "target_name.h"
+
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <system_error>
+
 namespace zr::cli {
 
-int RunFolder(int, char**, int) {
-    PrintError("此命令尚未提供");
-    return kExitUsage;
+namespace fs = std::filesystem;
+
+int RunFolder(int argc, char** argv, int first) {
+    const Args args = ParseArgs(argc, argv, first, {"--key-stdin", "--delete-source"});
+    if (!args.error.empty()) {
+        PrintUsageError(args.error);
+        return kExitUsage;
+    }
+    if (args.positional.size() != 1 || args.positional[0].empty()) {
+        PrintUsageError("folder 需要一个文件夹");
+        return kExitUsage;
+    }
+    // The target folder's name comes from the source path without its trailing separators, as
+    // the main menu forms it ("abc" gives "abcZR", "abcZR" gives "abc").
+    std::error_code ec;
+    std::string source = fs::absolute(args.positional[0], ec).string();
+    for (;;) {
+        if (source.size() > 1 && source.back() == '/')
+            source.pop_back();
+        else if (source.size() > 2 && source.ends_with("/."))
+            source.resize(source.size() - 2);
+        else
+            break;
+    }
+    if (!fs::is_directory(source, ec)) {
+        PrintError("源文件夹不存在：" + source);
+        return kExitFailed;
+    }
+    const std::string target = FolderTargetFor(source);
+
+    int failureExit = kExitFailed;
+    const auto key = ReadKey(args.Has("--key-stdin"), failureExit);
+    if (!key)
+        return failureExit;
+
+    FolderJob job{fs::path(source), fs::path(target)};
+    job.SetKey(std::string_view(*key));
+    job.SetDeleteSource(args.Has("--delete-source"));
+    // Checked by the job before it lists anything, so that a refused key creates no folder.
+    if (const KeySeed seed = DeriveKeySeed(std::string_view(*key)); !seed.ok()) {
+        PrintError(std::string("密钥不可用：") + KeyErrorText(seed.error));
+        return kExitFailed;
+    }
+    fs::create_directory(target, ec); // an existing folder is reused
+    if (!fs::is_directory(target, ec)) {
+        PrintError("无法创建目标文件夹：" + target);
+        return kExitFailed;
+    }
+
+    std::optional<ProgressBar> bar;
+    job.onFileStart = [&](const FolderFileOutcome& file, int, int) {
+        bar.reset();
+        bar.emplace(Utf8Path(file.target));
+    };
+    job.onProgress = [&](std::int64_t done, std::int64_t length) {
+        if (bar)
+            bar->Update(ProgressPercent(done, length));
+    };
+    job.onFileDone = [&](const FolderFileOutcome& file) {
+        if (bar)
+            bar->Finish();
+        bar.reset();
+        // Every failure is printed as it happens; the result keeps only the first ones.
+        if (!file.ok())
+            PrintError(file.reason);
+    };
+    const FolderJobResult result = job.Run();
+    bar.reset();
+
+    if (result.keyError != KeyError::None) {
+        PrintError(std::string("密钥不可用：") + KeyErrorText(result.keyError));
+        return kExitFailed;
+    }
+    if (!result.folderError.empty()) {
+        PrintError(result.folderError);
+        return kExitFailed;
+    }
+    if (!result.listingError.empty())
+        PrintError(result.listingError);
+    return result.failedCount == 0 && result.listingError.empty() ? kExitDone : kExitFailed;
 }
 
 } // namespace zr::cli

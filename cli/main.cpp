@@ -14,6 +14,12 @@ const char* kHelp = R"(用法：
   zr-cli transform 源文件 [目标文件] [--key-stdin] [--delete-source]
       用密钥加密或解密一个文件（同一个操作）。不给目标文件时：
       名字以 .ZR 结尾（不分大小写）的去掉 .ZR，其余的加上 .ZR。
+  zr-cli folder 文件夹 [--key-stdin] [--delete-source]
+      用同一个密钥处理文件夹里直接存放的每个普通文件（不含子文件夹），
+      写入平行的目标文件夹：文件夹名以 ZR 结尾（区分大小写）的去掉 ZR，
+      其余的加上 ZR；目标文件夹不存在时创建。目标文件名为大写的文件名，
+      再按上面的 .ZR 规则。每个失败的文件写一行原因。删除源文件后
+      源文件夹变空时，源文件夹也被删除。
   zr-cli shred --mode normal|quick|thorough 文件...
       粉碎文件：normal 一般删除；quick 先把长度置零再删除；
       thorough 先用零改写全部内容并写入磁盘再删除。符号链接只删除链接本身；
@@ -22,7 +28,7 @@ const char* kHelp = R"(用法：
 选项：
   --key-stdin      从标准输入读取一行作为密钥（空行即空密钥）；
                    不给时在终端上不回显地询问两次。
-  --delete-source  处理完成并校验无误后删除源文件。
+  --delete-source  每个文件处理完成并校验无误后删除其源文件。
   --mode           shred 的删除方式：normal、quick 或 thorough。
   --help           显示本说明。
   --version        显示版本。

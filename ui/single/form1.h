@@ -18,6 +18,9 @@ class Form1;
 namespace zr::platform {
 class BackgroundJob;
 }
+namespace zr {
+struct FolderJobResult;
+}
 
 namespace zr::ui {
 
@@ -61,6 +64,9 @@ private:
     static std::filesystem::path PathOf(const QString& text);
     // Runs on the UI thread when the single-file job has returned.
     void SingleJobFinished(const TransformResult& result, bool deleteSource);
+    // Runs on the UI thread when the folder job has returned: the completion message, the
+    // failures, then back to the main menu.
+    void FolderJobEnded(const FolderJobResult& result);
 
     std::unique_ptr<Ui::Form1> ui_;
     QTimer* Timer1 = nullptr;

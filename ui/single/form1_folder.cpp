@@ -1,13 +1,135 @@
-// The folder job of the single-file window. Not provided yet.
+// The folder job of the single-file window: every file directly inside SourceFolder into
+// TargetFolder, on the window's worker, with the boxes showing each file and the bar its
+// progress.
 
-#include "dialogs.h"
 #include "form1.h"
+
+#include "app_record.h"
+#include "background_job.h"
+#include "dialogs.h"
+#include "folder_job.h"
+#include "ui_form1.h"
+#include "window_registry.h"
+
+#include <QDir>
+#include <filesystem>
+#include <memory>
 
 namespace zr::ui {
 
+namespace fs = std::filesystem;
+using app::Record;
+using platform::Current;
+using platform::MessageButtons;
+using platform::MessageIcon;
+
+namespace {
+
+const QString kNote = QStringLiteral("注意：");
+
+// A name that is no valid UTF-8 shows with replacement characters; converting it to UTF-16
+// through the path would throw on the worker.
+QString textOf(const fs::path& path) {
+    return QDir::toNativeSeparators(QString::fromStdString(Utf8Path(path)));
+}
+
+// How many files failed, then the first ones with their reasons.
+QString failureMessage(const FolderJobResult& r) {
+    QString text = QStringLiteral("有 %1 个文件未能加密/解密：").arg(r.failedCount);
+    for (const FolderFileOutcome& f : r.failures)
+        text += QLatin1Char('\n') + QString::fromStdString(f.reason);
+    const int unlisted = r.failedCount - static_cast<int>(r.failures.size());
+    if (unlisted > 0)
+        text += QStringLiteral("\n……另有 %1 个未列出").arg(unlisted);
+    return text;
+}
+
+} // namespace
+
 void Form1::Command3_clicked() {
-    platform::Current().Message(this, QStringLiteral("此功能尚未提供"), QStringLiteral("注意："),
-                                platform::MessageButtons::Ok, platform::MessageIcon::None);
+    if (busy_)
+        return;
+    if (ui_->T_EnCode->text() != ui_->T_ConfirmEnCode->text())
+        return Refuse(QStringLiteral("确认密钥不对！"), kNote, MessageIcon::Question,
+                      ui_->T_EnCode);
+    // A key outside the limits would fail every file alike: it is refused once, before the
+    // folder is listed, so that no file and no folder changes.
+    std::int32_t seed = 0;
+    if (!KeySeedOf(seed))
+        return;
+
+    // During the job the two boxes show the file at work.
+    ui_->L_SourceFile->setText(QStringLiteral("源文件名"));
+    ui_->L_TargetFile->setText(QStringLiteral("目标文件名"));
+    ui_->L_TargetFile->setVisible(true);
+    ui_->T_TargetFile->setVisible(true);
+
+    // The folders come from the record, not from the boxes, which are for display only.
+    const bool deleteSource = ui_->CB_Del->isChecked();
+    const fs::path sourceFolder = PathOf(Record().SourceFolder);
+    const fs::path targetFolder = PathOf(Record().TargetFolder);
+    const std::u16string key = ui_->T_EnCode->text().toStdU16String();
+    auto result = std::make_shared<FolderJobResult>();
+    SetBusy(true);
+    connect(
+        job_, &platform::BackgroundJob::finished, this, [this, result] { FolderJobEnded(*result); },
+        Qt::SingleShotConnection);
+    platform::BackgroundJob* job = job_;
+    QLineEdit* sourceBox = ui_->T_SourceFile;
+    QLineEdit* targetBox = ui_->T_TargetFile;
+    QProgressBar* bar = ui_->ProgressBar1;
+    job_->Start([=](platform::BackgroundJob& worker) {
+        FolderJob folderJob(sourceFolder, targetFolder);
+        folderJob.SetKey(std::u16string_view(key));
+        folderJob.SetDeleteSource(deleteSource);
+        folderJob.SetCancelFlag(worker.CancelFlag());
+        folderJob.onFileStart = [=](const FolderFileOutcome& file, int, int) {
+            // Queued on the job object, which outlives the worker, behind the progress of the
+            // file before.
+            QMetaObject::invokeMethod(
+                job,
+                [sourceBox, targetBox, bar, source = textOf(file.source),
+                 target = textOf(file.target)] {
+                    sourceBox->setText(source);
+                    targetBox->setText(target);
+                    bar->setValue(0);
+                },
+                Qt::QueuedConnection);
+        };
+        folderJob.onProgress = [&worker](std::int64_t done, std::int64_t length) {
+            worker.Report(done, length);
+        };
+        *result = folderJob.Run();
+    });
+}
+
+void Form1::FolderJobEnded(const FolderJobResult& result) {
+    SetBusy(false);
+    if (result.cancelled)
+        return;
+    QString& target = Record().TargetFolder;
+    if (target.endsWith(QLatin1Char('/')) || target.endsWith(QLatin1Char('\\')))
+        target.chop(1);
+
+    if (!result.listingError.empty())
+        Current().Message(this, QString::fromStdString(result.listingError), QString(),
+                          MessageButtons::Ok, MessageIcon::Critical);
+    if (!result.folderError.empty()) {
+        Current().Message(this, QString::fromStdString(result.folderError), kNote,
+                          MessageButtons::Ok, MessageIcon::Warning);
+    } else {
+        Current().Message(this, QStringLiteral("加密/解密完毕！"), kNote, MessageButtons::Ok,
+                          MessageIcon::None);
+        // Files that failed are not passed over in silence.
+        if (result.failedCount > 0)
+            Current().Message(this, failureMessage(result), kNote, MessageButtons::Ok,
+                              MessageIcon::Warning);
+    }
+
+    app::Windows().Get(QStringLiteral("Form3")).show();
+    ui_->Command3->hide();
+    ui_->C_Ok->hide();
+    close();
 }
 
 } // namespace zr::ui

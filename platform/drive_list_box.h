@@ -1,0 +1,44 @@
+#pragma once
+// A drop-down list of the drives the user can pick a folder from. On Windows these are the
+// drive letters; on Linux, which has one tree, they are the root folders of the mounted
+// volumes ("/" first, then the real mount points in mount order) and the user's home folder.
+
+#include <QComboBox>
+#include <QString>
+#include <QStringList>
+
+namespace zr::platform {
+
+// The mount points of real volumes in a mount table in the format of /proc/self/mounts
+// ("device mountpoint type options dump pass" per line, blanks in names escaped as \040):
+// "/" first whether or not the table lists it, then every other mount point in table order,
+// each once, leaving out pseudo file systems (proc, sysfs, tmpfs, cgroup, ...).
+QStringList RealMountPoints(const QString& mountTable);
+
+// The roots the drive list offers on this system.
+QStringList SystemDriveRoots();
+
+class DriveListBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit DriveListBox(QWidget* parent = nullptr);
+
+    // The root of the chosen drive ("/" or "/media/usb" on Linux, "C:\" on Windows).
+    QString Drive() const;
+    // Chooses the listed drive that holds path (the longest root it starts with); emits
+    // changed() when that is another drive than before. False when no listed drive holds it.
+    bool SetDriveFor(const QString& path);
+    // Replaces the list (the system's roots by default; tests give their own).
+    void SetDrives(const QStringList& roots);
+    // Reads the system's drives again, keeping the choice when it is still listed.
+    void Refresh();
+
+signals:
+    // The chosen drive changed, by the user or by SetDriveFor.
+    void changed(const QString& drive);
+
+private:
+    void IndexChanged(int index);
+};
+
+} // namespace zr::platform

@@ -1,0 +1,374 @@
+#include "app_record.h"
+#include "dir_list_box.h"
+#include "drive_list_box.h"
+#include "end_program.h"
+#include "form1.h"
+#include "form2.h"
+#include "form3.h"
+#include "marquee.h"
+#include "scripted_platform.h"
+#include "temp_dir.h"
+#include "window_registry.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << s.toStdString();
+}
+
+namespace fs = std::filesystem;
+using zr::app::Control;
+using zr::app::Record;
+using zr::app::Windows;
+using zr::platform::DirListBox;
+using zr::platform::DriveListBox;
+using zr::platform::RecordedCall;
+using zr::platform::ScriptedPlatform;
+using zr::ui::Form3;
+
+namespace {
+
+// Windows the menu opens that are not the subject here.
+template <const char* Name> struct StandIn : zr::app::ZrWindow {
+    static constexpr const char* kName = Name;
+    StandIn() { resize(100, 100); }
+};
+constexpr char kMfiles[] = "mfiles";
+constexpr char kForm7[] = "Form7";
+using StandInMfiles = StandIn<kMfiles>;
+using StandInForm7 = StandIn<kForm7>;
+
+QString Q(const fs::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+QColor TextColor(QWidget* w) {
+    return w->palette().color(QPalette::WindowText);
+}
+
+void Move(QWidget* w, QPoint at) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::NoButton,
+                  Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// The controls each view shows; the other view hides them.
+const char* const kNormalView[] = {"Label1",   "Label3",   "Label4",  "Label6",
+                                   "Command3", "Command4", "Command6"};
+const char* const kFolderView[] = {"Label7", "Label8", "Dir1", "Drive1", "Command1", "Command2"};
+
+template <std::size_t N> void ExpectShown(QWidget& w, const char* const (&names)[N], bool shown) {
+    for (const char* name : names)
+        EXPECT_EQ(Control<QWidget>(w, name)->isVisible(), shown) << name;
+}
+
+const QColor kDarkRed(192, 0, 0);
+const QColor kWhite(255, 255, 255);
+
+class MainMenu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        zr::app::RegisterWindow<zr::ui::Form1>();
+        zr::app::RegisterWindow<zr::ui::Form2>();
+        zr::app::RegisterWindow<Form3>();
+        zr::app::RegisterWindow<StandInMfiles>();
+        zr::app::RegisterWindow<StandInForm7>();
+    }
+    void TearDown() override {
+        Windows().UnloadAll();
+        zr::app::ResetRecord();
+        zr::app::SetEndProgramAction({});
+    }
+    Form3& Menu() {
+        auto& m = static_cast<Form3&>(Windows().Get("Form3"));
+        m.show();
+        return m;
+    }
+    template <class T = QWidget> T* Of(const char* window, const char* name) {
+        return Control<T>(Windows().Get(window), name);
+    }
+    ScriptedPlatform platform;
+    zr::test::TempDir tmp;
+};
+
+TEST_F(MainMenu, OpensInTheNormalViewWithItsTextsFontsAndButtons) {
+    Form3& m = Menu();
+    EXPECT_EQ(m.size(), QSize(354, 186));
+    EXPECT_TRUE(m.windowTitle().isEmpty());
+    ExpectShown(m, kNormalView, true);
+    ExpectShown(m, kFolderView, false);
+    auto* label2 = Control<QLabel>(m, "Label2");
+    EXPECT_EQ(label2->geometry(), QRect(32, 64, 136, 16));
+    EXPECT_EQ(label2->font().pointSizeF(), 12);
+    EXPECT_EQ(TextColor(label2), kDarkRed);
+    EXPECT_EQ(Control<QLabel>(m, "Label3")->font().family(), QStringLiteral("Times New Roman"));
+    EXPECT_EQ(Control<QLabel>(m, "Label1")->font().pointSizeF(), 10.5);
+    EXPECT_EQ(Control<QLabel>(m, "Label1")->font().family(), QStringLiteral("宋体"));
+    EXPECT_EQ(Control<QLabel>(m, "Label6")->toolTip(), QStringLiteral("退出"));
+    EXPECT_EQ(Control<QPushButton>(m, "Command6")->font().family(), QStringLiteral("宋体"));
+    EXPECT_EQ(m.DefaultButton(), Control<QPushButton>(m, "Command6"));
+    EXPECT_EQ(m.CancelButton(), Control<QPushButton>(m, "Command2"));
+}
+
+TEST_F(MainMenu, ExitLabelStepsItsColourEveryTickAndShowsExitOnEveryFourth) {
+    Form3& m = Menu();
+    auto* label6 = Control<QLabel>(m, "Label6");
+    const QColor lightBlue(0, 0, 255), lightRed(255, 0, 0), green(0, 128, 0);
+    const QList<QColor> colours{lightBlue, lightRed, green,     lightBlue,
+                                lightRed,  green,    lightBlue, lightRed};
+    const QString exitText = QStringLiteral("退          出");
+    for (int tick = 1; tick <= 8; ++tick) {
+        m.Timer1_timeout();
+        EXPECT_EQ(TextColor(label6), colours[tick - 1]) << tick;
+        EXPECT_EQ(label6->text(), tick % 4 == 0 ? exitText : QStringLiteral("设计人：zr 开发组"))
+            << tick;
+    }
+}
+
+TEST_F(MainMenu, MarqueeKeepsItsPhaseInTheRecordAcrossAReload) {
+    Form3* m = &Menu();
+    EXPECT_EQ(Record().MenuTitleCount, 50);
+    const QString author = QString::fromUtf8(zr::ui::kAuthorCredit);
+    m->Timer2_timeout();
+    EXPECT_EQ(m->windowTitle(), zr::ui::MarqueeTitle());
+    for (int i = 1; i < 59; ++i) // the 50 title ticks and 9 into the credits
+        m->Timer2_timeout();
+    EXPECT_TRUE(Record().MenuTitleAlt);
+    EXPECT_EQ(m->windowTitle(), author);
+
+    // Left during the credits: the next load shows them again from the count 49.
+    m->close();
+    m = &Menu();
+    EXPECT_EQ(Record().MenuTitleCount, 50);
+    m->Timer2_timeout();
+    EXPECT_EQ(m->windowTitle(), author);
+    EXPECT_EQ(Record().MenuTitleCount, 49);
+    for (int i = 0; i < 21; ++i)
+        m->Timer2_timeout();
+    EXPECT_TRUE(m->windowTitle().isEmpty()); // the blink that ends the credits
+    m->Timer2_timeout();
+    EXPECT_EQ(m->windowTitle(), zr::ui::MarqueeTitle());
+
+    // Left during the title: it starts again at full length.
+    Windows().Unload("Form3");
+    m = &Menu();
+    m->Timer2_timeout();
+    EXPECT_EQ(m->windowTitle(), zr::ui::MarqueeTitle());
+}
+
+TEST_F(MainMenu, LinkLabelsTurnWhiteUnderThePointerUntilItMovesOverTheBareWindow) {
+    Form3& m = Menu();
+    auto* label2 = Control<QLabel>(m, "Label2");
+    auto* label4 = Control<QLabel>(m, "Label4");
+    auto* label9 = Control<QLabel>(m, "Label9");
+    Move(label2, {5, 5});
+    EXPECT_EQ(TextColor(label2), kWhite);
+    // Straight onto another label and a button: nothing changes.
+    Move(Control<QLabel>(m, "Label1"), {5, 5});
+    Move(Control<QPushButton>(m, "Command6"), {5, 5});
+    Move(label9, {5, 5});
+    EXPECT_EQ(TextColor(label2), kWhite);
+    EXPECT_EQ(TextColor(label9), kWhite);
+    EXPECT_EQ(TextColor(label4), kDarkRed);
+    // The bare window (right of the link labels, left of the buttons).
+    ASSERT_EQ(m.childAt(200, 100), nullptr);
+    Move(&m, {200, 100});
+    for (QLabel* l : {label2, label4, label9})
+        EXPECT_EQ(TextColor(l), kDarkRed);
+}
+
+TEST_F(MainMenu, SingleFileEntryFillsForm1FromTheDialogByTheTargetRule) {
+    struct Case {
+        QString chosen, target;
+    } cases[] = {
+        {"/data/report.ZR", "/data/report"},
+        {"/data/report.zr", "/data/report"},
+        {"/data/report.doc", "/data/report.doc.ZR"},
+    };
+    for (const Case& c : cases) {
+        Form3& m = Menu();
+        platform.Clear();
+        platform.AnswerOpen({c.chosen});
+        QTest::mouseClick(Control<QLabel>(m, "Label2"), Qt::LeftButton);
+        EXPECT_FALSE(Windows().IsLoaded("Form3"));
+        ASSERT_EQ(platform.calls.size(), 1);
+        const RecordedCall& call = platform.calls[0];
+        EXPECT_EQ(call.request.title, QStringLiteral("打开源文件名:"));
+        EXPECT_EQ(call.request.filter, QStringLiteral("所有文件(*.*)|*.*|*.ZR文件|*.ZR"));
+        auto& f1 = Windows().Get("Form1");
+        EXPECT_TRUE(f1.isVisible());
+        EXPECT_TRUE(Of<QPushButton>("Form1", "C_Ok")->isVisible());
+        EXPECT_EQ(Of<QLineEdit>("Form1", "T_SourceFile")->text(), c.chosen);
+        EXPECT_EQ(Of<QLineEdit>("Form1", "T_TargetFile")->text(), c.target);
+        EXPECT_EQ(f1.focusWidget(), Of("Form1", "T_EnCode"));
+        Windows().UnloadAll();
+    }
+}
+
+TEST_F(MainMenu, CancelledSingleFileDialogLeavesForm1EmptyWithFocusOnTheSource) {
+    Form3& m = Menu();
+    platform.CancelOpen();
+    QTest::mouseClick(Control<QLabel>(m, "Label2"), Qt::LeftButton);
+    EXPECT_FALSE(Windows().IsLoaded("Form3"));
+    EXPECT_TRUE(Of<QPushButton>("Form1", "C_Ok")->isVisible());
+    EXPECT_TRUE(Of<QLineEdit>("Form1", "T_SourceFile")->text().isEmpty());
+    EXPECT_TRUE(Of<QLineEdit>("Form1", "T_TargetFile")->text().isEmpty());
+    EXPECT_EQ(Windows().Get("Form1").focusWidget(), Of("Form1", "T_SourceFile"));
+    // The menu waits for deletion; its timers must not tick into the record meanwhile.
+    const int count = Record().MenuTitleCount;
+    QTest::qWait(250);
+    EXPECT_EQ(Record().MenuTitleCount, count);
+}
+
+TEST_F(MainMenu, FolderViewFollowsDriveAndFolderAndCancelRestoresTheNormalView) {
+    fs::create_directories(tmp / "abc" / "sub");
+    Form3& m = Menu();
+    auto* dir1 = Control<DirListBox>(m, "Dir1");
+    auto* drive1 = Control<DriveListBox>(m, "Drive1");
+    auto* label7 = Control<QLabel>(m, "Label7");
+    ASSERT_TRUE(dir1->SetPath(Q(tmp / "abc")));
+    EXPECT_TRUE(label7->text().isEmpty()); // only the folder view follows the list
+
+    QTest::mouseClick(Control<QLabel>(m, "Label4"), Qt::LeftButton);
+    EXPECT_EQ(label7->text(), Q(tmp / "abc"));
+    for (const char* name :
+         {"Label1", "Label3", "Label4", "Label6", "Command3", "Command4", "Command6"})
+        EXPECT_FALSE(Control<QWidget>(m, name)->isVisible()) << name;
+    for (const char* name : {"Label7", "Label8", "Dir1", "Drive1", "Command1", "Command2"})
+        EXPECT_TRUE(Control<QWidget>(m, name)->isVisible()) << name;
+    EXPECT_TRUE(Control<QLabel>(m, "Label2")->isVisible()); // under the folder list
+
+    ASSERT_TRUE(dir1->SetPath(Q(tmp / "abc" / "sub")));
+    EXPECT_EQ(label7->text(), Q(tmp / "abc" / "sub"));
+
+    drive1->SetDrives({"/", Q(tmp.path())});
+    drive1->setCurrentIndex(1);
+    EXPECT_EQ(dir1->Path(), Q(tmp.path()));
+    EXPECT_EQ(label7->text(), Q(tmp.path()));
+
+    // Esc is the cancel button.
+    QTest::keyClick(dir1, Qt::Key_Escape);
+    for (const char* name :
+         {"Label1", "Label3", "Label4", "Label6", "Command3", "Command4", "Command6"})
+        EXPECT_TRUE(Control<QWidget>(m, name)->isVisible()) << name;
+    for (const char* name : {"Label7", "Label8", "Dir1", "Drive1", "Command1", "Command2"})
+        EXPECT_FALSE(Control<QWidget>(m, name)->isVisible()) << name;
+    EXPECT_TRUE(label7->text().isEmpty());
+    EXPECT_TRUE(Windows().IsLoaded("Form3"));
+}
+
+TEST_F(MainMenu, ADriveThatCannotBeReadLeavesTheFolderWhereItWas) {
+    Form3& m = Menu();
+    auto* dir1 = Control<DirListBox>(m, "Dir1");
+    auto* drive1 = Control<DriveListBox>(m, "Drive1");
+    ASSERT_TRUE(dir1->SetPath(Q(tmp.path())));
+    QTest::mouseClick(Control<QLabel>(m, "Label4"), Qt::LeftButton);
+    drive1->SetDrives({"/", Q(tmp / "gone")});
+    drive1->setCurrentIndex(1);
+    EXPECT_EQ(dir1->Path(), Q(tmp.path()));
+    EXPECT_EQ(Control<QLabel>(m, "Label7")->text(), Q(tmp.path()));
+    EXPECT_EQ(drive1->Drive(), QStringLiteral("/"));
+}
+
+class FolderOk : public MainMenu {
+protected:
+    // Chooses the folder in the folder view and presses OK.
+    void Choose(const fs::path& folder) {
+        Form3& m = Menu();
+        QTest::mouseClick(Control<QLabel>(m, "Label4"), Qt::LeftButton);
+        ASSERT_TRUE(Control<DirListBox>(m, "Dir1")->SetPath(Q(folder)));
+        QTest::mouseClick(Control<QPushButton>(m, "Command1"), Qt::LeftButton);
+    }
+};
+
+TEST_F(FolderOk, MakesTheTargetFolderAndHandsBothToForm1InFolderMode) {
+    fs::create_directories(tmp / "abc");
+    Choose(tmp / "abc");
+    EXPECT_TRUE(fs::is_directory(tmp / "abcZR"));
+    EXPECT_EQ(Record().SourceFolder, Q(tmp / "abc") + "/");
+    EXPECT_EQ(Record().TargetFolder, Q(tmp / "abcZR") + "/");
+    EXPECT_FALSE(Windows().IsLoaded("Form3"));
+
+    auto& f1 = Windows().Get("Form1");
+    EXPECT_TRUE(f1.isVisible());
+    EXPECT_EQ(Of<QLabel>("Form1", "L_SourceFile")->text(), QStringLiteral("源文件夹"));
+    EXPECT_EQ(Of<QLabel>("Form1", "L_TargetFile")->text(), QStringLiteral("目标文件夹"));
+    EXPECT_EQ(Of<QLineEdit>("Form1", "T_SourceFile")->text(), Record().SourceFolder);
+    EXPECT_EQ(Of<QLineEdit>("Form1", "T_TargetFile")->text(), Record().TargetFolder);
+    EXPECT_TRUE(Of<QPushButton>("Form1", "Command3")->isVisible());
+    EXPECT_FALSE(Of<QPushButton>("Form1", "C_Ok")->isVisible());
+    EXPECT_EQ(f1.DefaultButton(), Of<QPushButton>("Form1", "Command3"));
+    EXPECT_EQ(f1.focusWidget(), Of("Form1", "T_EnCode"));
+}
+
+TEST_F(FolderOk, AFolderMadeByTheToolLeadsBackAndCaseMatters) {
+    fs::create_directories(tmp / "abcZR");
+    fs::create_directories(tmp / "abc");
+    zr::test::WriteBytes(tmp / "abc" / "kept", {7});
+    Choose(tmp / "abcZR");
+    EXPECT_EQ(Record().SourceFolder, Q(tmp / "abcZR") + "/");
+    EXPECT_EQ(Record().TargetFolder, Q(tmp / "abc") + "/");
+    EXPECT_TRUE(fs::exists(tmp / "abc" / "kept")); // reused as it was
+    Windows().UnloadAll();
+
+    fs::create_directories(tmp / "abczr");
+    Choose(tmp / "abczr");
+    EXPECT_EQ(Record().TargetFolder, Q(tmp / "abczrZR") + "/");
+    EXPECT_TRUE(fs::is_directory(tmp / "abczrZR"));
+}
+
+TEST_F(FolderOk, ATargetThatCannotBeMadeStillOpensForm1) {
+    fs::create_directories(tmp / "abc");
+    zr::test::WriteBytes(tmp / "abcZR", {1}); // a file in the way
+    Choose(tmp / "abc");
+    EXPECT_TRUE(fs::is_regular_file(tmp / "abcZR"));
+    EXPECT_EQ(Of<QLineEdit>("Form1", "T_TargetFile")->text(), Q(tmp / "abcZR") + "/");
+    EXPECT_FALSE(Windows().IsLoaded("Form3"));
+}
+
+TEST_F(MainMenu, ButtonsOpenAboutHelpAndTheShredderBesideTheMenu) {
+    Form3& m = Menu();
+    QTest::mouseClick(Control<QPushButton>(m, "Command3"), Qt::LeftButton);
+    ASSERT_EQ(platform.Messages().size(), 1);
+    const RecordedCall about = platform.Messages()[0];
+    EXPECT_EQ(about.text, QStringLiteral("版本：1.0    作者：zr 开发组"));
+    EXPECT_EQ(about.title, QStringLiteral("加密解密"));
+    EXPECT_EQ(about.buttons, zr::platform::MessageButtons::Ok);
+    EXPECT_EQ(about.icon, zr::platform::MessageIcon::None);
+    EXPECT_TRUE(Windows().IsLoaded("Form3"));
+
+    // Enter presses the default button, the shredder.
+    m.activateWindow();
+    QTest::keyClick(&m, Qt::Key_Return);
+    ASSERT_TRUE(Windows().IsLoaded("Form7"));
+    auto& f7 = Windows().Get("Form7");
+    EXPECT_TRUE(f7.isVisible());
+    EXPECT_TRUE(m.isVisible());
+    EXPECT_GE(f7.frameGeometry().left(), m.frameGeometry().right());
+
+    QTest::mouseClick(Control<QPushButton>(m, "Command4"), Qt::LeftButton);
+    EXPECT_EQ(Record().HelpCaller, 3);
+    EXPECT_TRUE(Windows().Get("Form2").isVisible());
+    EXPECT_FALSE(Windows().IsLoaded("Form3"));
+}
+
+TEST_F(MainMenu, MultiFileEntryAndExitLabel) {
+    int ended = 0;
+    zr::app::SetEndProgramAction([&] { ++ended; });
+    Form3& m = Menu();
+    QTest::mouseClick(Control<QLabel>(m, "Label6"), Qt::LeftButton);
+    EXPECT_EQ(ended, 1);
+
+    QTest::mouseClick(Control<QLabel>(m, "Label9"), Qt::LeftButton);
+    EXPECT_TRUE(Windows().Get("mfiles").isVisible());
+    EXPECT_FALSE(Windows().IsLoaded("Form3"));
+}
+
+} // namespace

@@ -1,0 +1,125 @@
+#pragma once
+// Encrypts or decrypts every file directly inside one folder into a target folder, with one
+// key, each file under its upper-case name with the ".ZR" rule. No window code: Form1 runs it
+// on a worker thread, zr-cli runs it directly.
+
+#include "file_io.h"
+#include "key_seed.h"
+#include "transform_file.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zr {
+
+// One file of a folder listing.
+struct FolderEntry {
+    std::filesystem::path source; // the folder joined with the name as it is on the disk
+    std::string name;             // ListedFileName of the name on the disk, UTF-8
+};
+
+struct FolderListing {
+    std::vector<FolderEntry> entries; // in the order the system lists them
+    std::string error;                // why the listing failed or stopped; empty when it ended
+};
+
+// The listed name: blanks trimmed at both ends, ASCII letters in upper case. Other characters
+// stay as they are: the target names only need to be the same on every system, and a full
+// Unicode case mapping would make them depend on the library's tables.
+std::string ListedFileName(std::string_view name);
+
+// The regular files directly inside folder, hidden ones included; folders, FIFOs, sockets,
+// devices, links to anything but a regular file and (on Windows) system files are left out
+// without being opened. A link to a file is listed under the link's own name.
+FolderListing AutoListFiles(const std::filesystem::path& folder);
+
+// The path with trailing separators removed (a root stays as it is).
+std::filesystem::path WithoutTrailingSeparator(const std::filesystem::path& folder);
+
+// Removes the folder when it is empty; any failure is ignored. A link to a folder is never
+// removed, whatever it points to.
+void TryRemoveFolder(const std::filesystem::path& folder);
+
+// What became of one listed file.
+struct FolderFileOutcome {
+    std::string name;             // the listed (upper-case) name
+    std::filesystem::path source; // opened under its real name
+    std::filesystem::path target; // TargetFolder + the name, with the ".ZR" rule
+    bool transformed = false;     // the target was written completely
+    bool sourceDeleted = false;
+    std::string reason; // empty when everything asked for was done
+    bool ok() const { return reason.empty(); }
+};
+
+struct FolderJobResult {
+    KeyError keyError = KeyError::None; // a refused key: nothing was listed or touched
+    std::string listingError;           // the source folder could not be listed (fully)
+    std::string folderError;            // the job was refused before any file (see Run)
+    int doneCount = 0;
+    int failedCount = 0;
+    std::vector<FolderFileOutcome> failures; // at most kMaxKeptFailures, in order
+    bool cancelled = false;
+    bool sourceFolderRemoved = false;
+};
+
+class FolderJob {
+public:
+    // How many failures the result keeps with their reasons; the count covers all of them.
+    static constexpr std::size_t kMaxKeptFailures = 20;
+
+    // Folders may end in a separator or not.
+    FolderJob(std::filesystem::path sourceFolder, std::filesystem::path targetFolder);
+
+    // The key, as the window has it (UTF-16) or as a terminal gives it (UTF-8).
+    void SetKey(std::u16string_view key) { seed_ = DeriveKeySeed(key); }
+    void SetKey(std::string_view utf8Key) { seed_ = DeriveKeySeed(utf8Key); }
+    // Delete each source after its verified job.
+    void SetDeleteSource(bool on) { deleteSource_ = on; }
+    // Checked before every file and between blocks.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+
+    // Called before each file (index from 0, of total), after each block of the current
+    // file, and when each file is finished.
+    std::function<void(const FolderFileOutcome& file, int index, int total)> onFileStart;
+    TransformProgress onProgress;
+    std::function<void(const FolderFileOutcome& file)> onFileDone;
+
+    // Refuses a key outside the limits before listing; refuses source and target folders that
+    // are one folder; otherwise processes every listed file, trying to remove the source
+    // folder after each one.
+    FolderJobResult Run();
+
+    // One listed file: the engine's job into its target, then the deletion when asked. A
+    // target that an earlier file of this job has written (names that differ only in letter
+    // case) is not overwritten: that file fails and its source stays.
+    FolderFileOutcome ProcessFolderFile(const FolderEntry& entry);
+
+private:
+    std::filesystem::path sourceFolder_;
+    std::filesystem::path targetFolder_;
+    KeySeed seed_ = DeriveKeySeed(std::string_view{});
+    bool deleteSource_ = false;
+    const std::atomic<bool>* cancel_ = nullptr;
+    // Targets written by this run, by name and by file identity (a file system that ignores
+    // letter case reaches one file under names that differ only in case).
+    std::set<std::filesystem::path> writtenNames_;
+    std::vector<io::FileId> writtenIds_;
+};
+
+// Text of a path in UTF-8, for messages; never throws. On POSIX the name's bytes as they are,
+// valid UTF-8 or not.
+std::string Utf8Path(const std::filesystem::path& path);
+std::filesystem::path PathFromUtf8(std::string_view text);
+
+namespace detail {
+// Whether the system marks the file as a system file (Windows); false elsewhere.
+bool IsSystemFile(const std::filesystem::path& path);
+} // namespace detail
+
+} // namespace zr
