@@ -12,6 +12,7 @@
 #include "window_registry.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <csignal>
 
 int main(int argc, char** argv) {
@@ -21,6 +22,13 @@ int main(int argc, char** argv) {
 #endif
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("zr"));
+    // The program's icon on every window that does not choose its own, in the sizes title bars
+    // and task bars ask for.
+    QIcon icon;
+    for (const char* size : {"16", "32", "48"})
+        icon.addFile(QStringLiteral(":/zr/zr-%1.png").arg(QLatin1String(size)));
+    icon.addFile(QStringLiteral(":/zr/zr.png"));
+    app.setWindowIcon(icon);
 
     zr::app::RegisterWindow<zr::ui::Form1>();
     zr::app::RegisterWindow<zr::ui::Form2>();

@@ -3,18 +3,36 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <random>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mount.h>
 #include <unistd.h>
+#endif
 
 namespace zr::test {
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // No mkdtemp: try random names until one is new.
+    std::mt19937_64 rng{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path p = fs::temp_directory_path() / ("zr-test-" + std::to_string(rng() % 1000000000));
+        if (::CreateDirectoryW(p.c_str(), nullptr)) {
+            path_ = p;
+            return;
+        }
+    }
+    std::abort();
+#else
     std::string tmpl = (fs::temp_directory_path() / "zr-test-XXXXXX").string();
     if (!::mkdtemp(tmpl.data()))
         std::abort();
     path_ = tmpl;
+#endif
 }
 
 TempDir::~TempDir() {
@@ -55,6 +73,13 @@ std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
+#ifdef _WIN32
+bool CanMount() {
+    return false;
+}
+SmallTmpfs::SmallTmpfs(const fs::path& where, std::size_t) : where_(where) {}
+SmallTmpfs::~SmallTmpfs() {}
+#else
 bool CanMount() {
     static const bool can = [] {
         if (::geteuid() != 0)
@@ -75,5 +100,7 @@ SmallTmpfs::~SmallTmpfs() {
     if (ok_)
         ::umount2(where_.c_str(), MNT_DETACH);
 }
+
+#endif
 
 } // namespace zr::test

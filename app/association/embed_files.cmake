@@ -1,0 +1,22 @@
+# Writes a C++ source holding the given files as byte arrays, for the icons that the Linux
+# association installs into the user's icon theme.
+# -DOUT=<file.cpp> -DDIR=<folder> -DFILES=<src>=<installed path>|...
+set(body "// Generated from resources/icons by embed_files.cmake; do not edit.\n#include \"xdg_files.h\"\n\nnamespace zr::app::xdg {\nnamespace {\n")
+set(table "")
+set(index 0)
+string(REPLACE "|" ";" FILES "${FILES}")
+foreach(pair IN LISTS FILES)
+  string(REPLACE "=" ";" parts "${pair}")
+  list(GET parts 0 src)
+  list(GET parts 1 dest)
+  file(READ "${DIR}/${src}" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," hex "${hex}")
+  string(REGEX REPLACE "((0x..,){24})" "\\1\n" hex "${hex}")
+  string(APPEND body "const unsigned char f${index}[] = {\n${hex}\n};\n")
+  string(APPEND table "    {\"${dest}\", f${index}, sizeof f${index}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND body "} // namespace\n\nconst EmbeddedFile kIconFiles[] = {\n${table}};\nconst std::size_t kIconFileCount = ${index};\n\n} // namespace zr::app::xdg\n")
+file(WRITE "${OUT}.tmp" "${body}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUT}.tmp")

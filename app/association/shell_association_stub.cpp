@@ -1,7 +1,0 @@
-#include "shell_association.h"
-
-namespace zr::app {
-
-void WriteShellAssociation(const std::filesystem::path&) {}
-
-} // namespace zr::app
