@@ -85,8 +85,7 @@ bool TransformResult::SourceSide() const {
 }
 
 TransformResult TransformFile(const fs::path& source, const fs::path& target, std::int32_t seed,
-                              const TransformProgress& progress,
-                              const TransformOptions& options) {
+                              const TransformProgress& progress, const TransformOptions& options) {
     io::IoError e;
     io::File in = io::File::OpenRead(source, e);
     if (!in.IsOpen())
@@ -146,6 +145,11 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
         TransformResult v = verifyTarget(out.Handle(), target, in, source, seed, length, options);
         if (!v.ok())
             return v;
+    } else if (existing.kind == io::EntryKind::Regular) {
+        // The rename replaces an earlier target: its new content must be on the device first,
+        // or a crash right after the rename could leave neither the old nor the new bytes.
+        if (!out.Handle().Sync(e))
+            return fail(TransformStep::Write, target, e);
     }
     if (!out.Commit(target, e))
         return fail(TransformStep::Commit, target, e);

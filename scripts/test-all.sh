@@ -1,14 +1,25 @@
 #!/bin/sh
-# Builds and runs every test: the release build with all suites, then the sanitizer build
-# (AddressSanitizer + UndefinedBehaviorSanitizer) without the slow suites.
+# Builds and runs every test: the release build with all suites, the sanitizer build
+# (AddressSanitizer + UndefinedBehaviorSanitizer) without the slow suites, then the Windows
+# check (the parts without Qt cross-built with mingw-w64 and tested under Wine).
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
+start=$(date +%s)
+stamp() { echo "== $1 ($(($(date +%s) - start)) s)"; }
 
+stamp "release build"
 cmake --preset default -DZR_BUILD_TESTS=ON
 cmake --build --preset default -j "$jobs"
+stamp "release tests"
 ctest --preset default -j "$jobs"
 
+stamp "sanitizer build"
 cmake --preset asan
 cmake --build --preset asan -j "$jobs"
+stamp "sanitizer tests"
 ASAN_OPTIONS=detect_leaks=0 ctest --preset asan -j "$jobs"
+
+stamp "Windows check"
+ZR_JOBS=$jobs sh scripts/windows-check.sh build-windows
+stamp "all done"

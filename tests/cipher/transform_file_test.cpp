@@ -1,4 +1,5 @@
 #include "keystream_cipher.h"
+#include "keystream_expect.h"
 #include "temp_dir.h"
 #include "transform_file.h"
 
@@ -20,27 +21,21 @@ using zr::TransformStep;
 using zr::test::PatternBytes;
 using zr::test::ReadBytes;
 using zr::test::TempDir;
+using zr::test::Transformed;
 using zr::test::WriteBytes;
 
 namespace {
 
 constexpr std::int32_t kSeed = -256 * 293;
 
-std::vector<std::uint8_t> transformed(std::vector<std::uint8_t> data, std::int32_t seed) {
-    zr::KeystreamCipher c;
-    c.Reseed(seed);
-    c.Apply(data);
-    return data;
-}
-
 std::vector<int> progressOf(std::size_t size) {
     TempDir dir;
     WriteBytes(dir / "src", PatternBytes(size));
     std::vector<int> seen;
-    const auto r = TransformFile(dir / "src", dir / "dst", kSeed,
-                                 [&](std::int64_t d, std::int64_t l) {
-                                     seen.push_back(zr::ProgressPercent(d, l));
-                                 });
+    const auto r =
+        TransformFile(dir / "src", dir / "dst", kSeed, [&](std::int64_t d, std::int64_t l) {
+            seen.push_back(zr::ProgressPercent(d, l));
+        });
     EXPECT_TRUE(r.ok()) << zr::FailureText(r);
     return seen;
 }
@@ -63,7 +58,7 @@ TEST(Transform, WritesTheKeystreamAndRoundTrips) {
     const auto plain = PatternBytes(300001);
     WriteBytes(dir / "a.txt", plain);
     ASSERT_TRUE(TransformFile(dir / "a.txt", dir / "a.txt.ZR", kSeed).ok());
-    EXPECT_EQ(ReadBytes(dir / "a.txt.ZR"), transformed(plain, kSeed));
+    EXPECT_EQ(ReadBytes(dir / "a.txt.ZR"), Transformed(plain, kSeed));
     ASSERT_TRUE(TransformFile(dir / "a.txt.ZR", dir / "back", kSeed).ok());
     EXPECT_EQ(ReadBytes(dir / "back"), plain);
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.txt", "a.txt.ZR", "back"}));
@@ -83,7 +78,7 @@ TEST(Transform, LongerEarlierTargetIsReplacedByExactlyTheSourceLength) {
     WriteBytes(dir / "src", PatternBytes(1000));
     WriteBytes(dir / "dst", PatternBytes(500000, 9));
     ASSERT_TRUE(TransformFile(dir / "src", dir / "dst", kSeed).ok());
-    EXPECT_EQ(ReadBytes(dir / "dst"), transformed(PatternBytes(1000), kSeed));
+    EXPECT_EQ(ReadBytes(dir / "dst"), Transformed(PatternBytes(1000), kSeed));
 }
 
 #ifndef _WIN32
@@ -241,7 +236,7 @@ TEST(Transform, SourceThatVanishesAfterOpeningIsStillReadWhole) {
         gone = true;
     });
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(ReadBytes(dir / "dst"), transformed(PatternBytes(1 << 20), kSeed));
+    EXPECT_EQ(ReadBytes(dir / "dst"), Transformed(PatternBytes(1 << 20), kSeed));
 }
 
 TEST(Transform, CancellationStopsBetweenBlocksAndKeepsTheEarlierTarget) {
@@ -266,7 +261,7 @@ TEST(Transform, VerifiedJobDetectsASourceChangedBehindItsBack) {
     zr::TransformOptions options;
     options.verify = true;
     ASSERT_TRUE(TransformFile(dir / "src", dir / "ok", kSeed, {}, options).ok());
-    EXPECT_EQ(ReadBytes(dir / "ok"), transformed(plain, kSeed));
+    EXPECT_EQ(ReadBytes(dir / "ok"), Transformed(plain, kSeed));
 
     // Same length, other bytes, written after the last block: the read-back cannot match.
     const auto r = TransformFile(
@@ -316,6 +311,7 @@ TEST(SlowTransform, FilesOver2GiBUseSixtyFourBitOffsets) {
     std::uint8_t got[4] = {};
     ASSERT_EQ(::pread(fd, got, 4, size - 4), 4);
     ::close(fd);
-    EXPECT_EQ(std::vector<std::uint8_t>(got, got + 4), std::vector<std::uint8_t>(expected, expected + 4));
+    EXPECT_EQ(std::vector<std::uint8_t>(got, got + 4),
+              std::vector<std::uint8_t>(expected, expected + 4));
 }
 #endif

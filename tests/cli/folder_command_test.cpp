@@ -8,24 +8,12 @@
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
+using zr::test::LineCount;
 using zr::test::PatternBytes;
 using zr::test::ReadBytes;
-using zr::test::RunProcess;
+using zr::test::RunCli;
 using zr::test::TempDir;
 using zr::test::WriteBytes;
-
-namespace {
-
-zr::test::ProcessResult cli(std::vector<std::string> args, const std::string& input = {}) {
-    args.insert(args.begin(), ZR_CLI_PATH);
-    return RunProcess(args, input);
-}
-
-int lines(const std::string& text) {
-    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
-} // namespace
 
 TEST(CliFolder, CreatesTheZrFolderAndLeadsBack) {
     TempDir dir;
@@ -35,7 +23,7 @@ TEST(CliFolder, CreatesTheZrFolderAndLeadsBack) {
 
     // A trailing separator does not change the target folder's name.
     auto r =
-        cli({"folder", (dir / "data").string() + "/", "--key-stdin", "--delete-source"}, "k\n");
+        RunCli({"folder", (dir / "data").string() + "/", "--key-stdin", "--delete-source"}, "k\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.err.empty());
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"dataZR"})) << "the emptied source is gone";
@@ -46,7 +34,7 @@ TEST(CliFolder, CreatesTheZrFolderAndLeadsBack) {
     EXPECT_EQ(ReadBytes(dir / "dataZR" / "A.TXT.ZR"), expected);
     ASSERT_TRUE(fs::exists(dir / "dataZR" / "B.DOC"));
 
-    r = cli({"folder", (dir / "dataZR").string(), "--key-stdin"}, "k\n");
+    r = RunCli({"folder", (dir / "dataZR").string(), "--key-stdin"}, "k\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadBytes(dir / "data" / "A.TXT"), PatternBytes(70000));
     EXPECT_EQ(ReadBytes(dir / "data" / "B.DOC.ZR"), PatternBytes(10, 2));
@@ -61,9 +49,10 @@ TEST(CliFolder, OneLinePerFailedFileAndExitOne) {
     WriteBytes(dir / "src" / "x", PatternBytes(10));
     WriteBytes(dir / "src" / "ok", PatternBytes(10));
     fs::create_directories(dir / "srcZR" / "X.ZR"); // a folder stands where a target goes
-    const auto r = cli({"folder", (dir / "src").string(), "--key-stdin", "--delete-source"}, "k\n");
+    const auto r =
+        RunCli({"folder", (dir / "src").string(), "--key-stdin", "--delete-source"}, "k\n");
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(lines(r.err), 2) << r.err;
+    EXPECT_EQ(LineCount(r.err), 2) << r.err;
     EXPECT_NE(r.err.find("A.TXT.ZR"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("X.ZR"), std::string::npos) << r.err;
     EXPECT_TRUE(fs::exists(dir / "src" / "x"));
@@ -75,7 +64,7 @@ TEST(CliFolder, RefusedKeyCreatesNoFolder) {
     TempDir dir;
     fs::create_directory(dir / "src");
     WriteBytes(dir / "src" / "a", PatternBytes(10));
-    const auto r = cli({"folder", (dir / "src").string(), "--key-stdin"}, "密钥\n");
+    const auto r = RunCli({"folder", (dir / "src").string(), "--key-stdin"}, "密钥\n");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("密钥"), std::string::npos);
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"src"}));
@@ -84,13 +73,13 @@ TEST(CliFolder, RefusedKeyCreatesNoFolder) {
 TEST(CliFolder, UsageErrors) {
     TempDir dir;
     fs::create_directory(dir / "a");
-    EXPECT_EQ(cli({"folder", "--key-stdin"}, "k\n").exitCode, 2);
-    EXPECT_EQ(
-        cli({"folder", (dir / "a").string(), (dir / "a").string(), "--key-stdin"}, "k\n").exitCode,
-        2);
-    EXPECT_EQ(cli({"folder", (dir / "a").string(), "--force"}, "k\n").exitCode, 2);
-    const auto r = cli({"folder", (dir / "missing").string(), "--key-stdin"}, "k\n");
+    EXPECT_EQ(RunCli({"folder", "--key-stdin"}, "k\n").exitCode, 2);
+    EXPECT_EQ(RunCli({"folder", (dir / "a").string(), (dir / "a").string(), "--key-stdin"}, "k\n")
+                  .exitCode,
+              2);
+    EXPECT_EQ(RunCli({"folder", (dir / "a").string(), "--force"}, "k\n").exitCode, 2);
+    const auto r = RunCli({"folder", (dir / "missing").string(), "--key-stdin"}, "k\n");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(fs::exists(dir / "missingZR"));
-    EXPECT_NE(cli({"--help"}).out.find("zr-cli folder"), std::string::npos);
+    EXPECT_NE(RunCli({"--help"}).out.find("zr-cli folder"), std::string::npos);
 }

@@ -6,26 +6,18 @@
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
+using zr::test::LineCount;
 using zr::test::PatternBytes;
 using zr::test::ReadBytes;
-using zr::test::RunProcess;
+using zr::test::RunCli;
 using zr::test::TempDir;
 using zr::test::WriteBytes;
-
-namespace {
-
-zr::test::ProcessResult cli(std::vector<std::string> args, const std::string& input = {}) {
-    args.insert(args.begin(), ZR_CLI_PATH);
-    return RunProcess(args, input);
-}
-
-} // namespace
 
 TEST(CliTransform, DefaultTargetFollowsTheNameRuleAndRoundTrips) {
     TempDir dir;
     const auto plain = PatternBytes(70000);
     WriteBytes(dir / "report.doc", plain);
-    auto r = cli({"transform", (dir / "report.doc").string(), "--key-stdin"}, "secret\n");
+    auto r = RunCli({"transform", (dir / "report.doc").string(), "--key-stdin"}, "secret\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << "no progress bar when standard error is not a terminal";
     ASSERT_TRUE(fs::exists(dir / "report.doc.ZR"));
@@ -38,7 +30,7 @@ TEST(CliTransform, DefaultTargetFollowsTheNameRuleAndRoundTrips) {
 
     fs::remove(dir / "report.doc");
     // Windows line endings are stripped too.
-    r = cli({"transform", "--key-stdin", (dir / "report.doc.ZR").string()}, "secret\r\n");
+    r = RunCli({"transform", "--key-stdin", (dir / "report.doc.ZR").string()}, "secret\r\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadBytes(dir / "report.doc"), plain);
 }
@@ -46,7 +38,9 @@ TEST(CliTransform, DefaultTargetFollowsTheNameRuleAndRoundTrips) {
 TEST(CliTransform, EmptyLineIsTheEmptyKey) {
     TempDir dir;
     WriteBytes(dir / "a", PatternBytes(100));
-    ASSERT_EQ(cli({"transform", (dir / "a").string(), (dir / "b").string(), "--key-stdin"}, "\n").exitCode, 0);
+    ASSERT_EQ(RunCli({"transform", (dir / "a").string(), (dir / "b").string(), "--key-stdin"}, "\n")
+                  .exitCode,
+              0);
     auto expected = PatternBytes(100);
     zr::KeystreamCipher c;
     c.Reseed(-50);
@@ -57,14 +51,14 @@ TEST(CliTransform, EmptyLineIsTheEmptyKey) {
 TEST(CliTransform, DeleteSourceOnlyAfterASuccessfulJob) {
     TempDir dir;
     WriteBytes(dir / "a", PatternBytes(1000));
-    auto r = cli({"transform", (dir / "a").string(), (dir / "no" / "b").string(), "--key-stdin",
-                  "--delete-source"},
-                 "k\n");
+    auto r = RunCli({"transform", (dir / "a").string(), (dir / "no" / "b").string(), "--key-stdin",
+                     "--delete-source"},
+                    "k\n");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("无法写入目标文件"), std::string::npos) << r.err;
     EXPECT_TRUE(fs::exists(dir / "a"));
 
-    r = cli({"transform", (dir / "a").string(), "--key-stdin", "--delete-source"}, "k\n");
+    r = RunCli({"transform", (dir / "a").string(), "--key-stdin", "--delete-source"}, "k\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_FALSE(fs::exists(dir / "a"));
     EXPECT_TRUE(fs::exists(dir / "a.ZR"));
@@ -74,7 +68,7 @@ TEST(CliTransform, RefusedKeysTouchNothing) {
     TempDir dir;
     WriteBytes(dir / "a", PatternBytes(10));
     for (const std::string& key : {std::string("密钥\n"), std::string(371, 'z') + "\n"}) {
-        const auto r = cli({"transform", (dir / "a").string(), "--key-stdin"}, key);
+        const auto r = RunCli({"transform", (dir / "a").string(), "--key-stdin"}, key);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_NE(r.err.find("密钥"), std::string::npos);
     }
@@ -85,28 +79,29 @@ TEST(CliTransform, MissingKeyAndWrongUsage) {
     TempDir dir;
     WriteBytes(dir / "a", PatternBytes(10));
     // No terminal and no --key-stdin: the key is never guessed or taken from elsewhere.
-    EXPECT_EQ(cli({"transform", (dir / "a").string()}).exitCode, 2);
-    EXPECT_EQ(cli({"transform", (dir / "a").string(), "--key-stdin"}).exitCode, 1); // empty stdin
-    EXPECT_EQ(cli({"transform"}).exitCode, 2);
-    EXPECT_EQ(cli({"transform", "a", "b", "c", "--key-stdin"}).exitCode, 2);
-    EXPECT_EQ(cli({"transform", "a", "--key=abc"}).exitCode, 2);
-    EXPECT_EQ(cli({"frobnicate"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"transform", (dir / "a").string()}).exitCode, 2);
+    EXPECT_EQ(RunCli({"transform", (dir / "a").string(), "--key-stdin"}).exitCode,
+              1); // empty stdin
+    EXPECT_EQ(RunCli({"transform"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"transform", "a", "b", "c", "--key-stdin"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"transform", "a", "--key=abc"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"a"});
 }
 
 TEST(CliTransform, MissingSourceFailsWithTheReason) {
     TempDir dir;
-    const auto r = cli({"transform", (dir / "none").string(), "--key-stdin"}, "k\n");
+    const auto r = RunCli({"transform", (dir / "none").string(), "--key-stdin"}, "k\n");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("无法读取源文件"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("不存在"), std::string::npos) << r.err;
 }
 
 TEST(Cli, HelpAndVersion) {
-    auto r = cli({"--version"});
+    auto r = RunCli({"--version"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("1.00"), std::string::npos);
-    r = cli({"--help"});
+    r = RunCli({"--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("transform"), std::string::npos);
 }

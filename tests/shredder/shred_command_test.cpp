@@ -6,24 +6,12 @@
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
+using zr::test::LineCount;
 using zr::test::PatternBytes;
 using zr::test::ReadBytes;
-using zr::test::RunProcess;
+using zr::test::RunCli;
 using zr::test::TempDir;
 using zr::test::WriteBytes;
-
-namespace {
-
-zr::test::ProcessResult cli(std::vector<std::string> args) {
-    args.insert(args.begin(), ZR_CLI_PATH);
-    return RunProcess(args);
-}
-
-int lineCount(const std::string& text) {
-    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
-} // namespace
 
 TEST(CliShred, EveryModeShredsAllNamedFilesSilently) {
     for (const std::string mode : {"normal", "quick", "thorough"}) {
@@ -32,7 +20,7 @@ TEST(CliShred, EveryModeShredsAllNamedFilesSilently) {
         WriteBytes(dir / "-b", PatternBytes(10));
         fs::create_hard_link(dir / "a", dir / "copy");
         const auto r =
-            cli({"shred", "--mode", mode, (dir / "a").string(), "--", (dir / "-b").string()});
+            RunCli({"shred", "--mode", mode, (dir / "a").string(), "--", (dir / "-b").string()});
         ASSERT_EQ(r.exitCode, 0) << mode << ": " << r.err;
         EXPECT_TRUE(r.out.empty() && r.err.empty());
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"copy"});
@@ -51,10 +39,10 @@ TEST(CliShred, OneLinePerFailureAndTheOthersAreStillShredded) {
     WriteBytes(dir / "a", PatternBytes(100));
     WriteBytes(dir / "b", PatternBytes(100));
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    const auto r = cli({"shred", "--mode=thorough", (dir / "missing").string(),
-                        (dir / "a").string(), (dir / "fifo").string(), (dir / "b").string()});
+    const auto r = RunCli({"shred", "--mode=thorough", (dir / "missing").string(),
+                           (dir / "a").string(), (dir / "fifo").string(), (dir / "b").string()});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(lineCount(r.err), 2) << r.err;
+    EXPECT_EQ(LineCount(r.err), 2) << r.err;
     EXPECT_NE(r.err.find((dir / "missing").string() + "：无法访问：文件不存在"), std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find((dir / "fifo").string() + "：不能粉碎"), std::string::npos) << r.err;
@@ -71,11 +59,11 @@ TEST(CliShred, WrongUsageExitsWithTwoAndTouchesNothing) {
                                                {"shred", "--mode", "quick"},
                                                {"shred", "--mode"},
                                                {"shred", "--force", "--mode", "quick", a}}) {
-        const auto r = cli(args);
+        const auto r = RunCli(args);
         EXPECT_EQ(r.exitCode, 2) << args.size();
         EXPECT_FALSE(r.err.empty());
     }
     EXPECT_EQ(ReadBytes(dir / "a"), PatternBytes(100));
-    EXPECT_NE(cli({"--help"}).out.find("zr-cli shred --mode normal|quick|thorough"),
+    EXPECT_NE(RunCli({"--help"}).out.find("zr-cli shred --mode normal|quick|thorough"),
               std::string::npos);
 }

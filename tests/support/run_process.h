@@ -17,4 +17,19 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& stdinText = {},
                          const std::vector<std::string>& extraEnv = {});
 
+inline int LineCount(const std::string& text) {
+    int n = 0;
+    for (char c : text)
+        n += c == '\n';
+    return n;
+}
+
+#ifdef ZR_CLI_PATH
+// zr-cli with the given arguments (the test target defines where the program is).
+inline ProcessResult RunCli(std::vector<std::string> args, const std::string& stdinText = {}) {
+    args.insert(args.begin(), ZR_CLI_PATH);
+    return RunProcess(args, stdinText);
+}
+#endif
+
 } // namespace zr::test

@@ -1,5 +1,6 @@
 #include "folder_job.h"
 #include "keystream_cipher.h"
+#include "keystream_expect.h"
 #include "temp_dir.h"
 
 #include <algorithm>
@@ -18,16 +19,10 @@ using zr::FolderJobResult;
 using zr::test::PatternBytes;
 using zr::test::ReadBytes;
 using zr::test::TempDir;
+using zr::test::Transformed;
 using zr::test::WriteBytes;
 
 namespace {
-
-std::vector<std::uint8_t> Transformed(std::vector<std::uint8_t> bytes, std::string_view key) {
-    zr::KeystreamCipher c;
-    c.Reseed(zr::DeriveKeySeed(key).seed);
-    c.Apply(bytes);
-    return bytes;
-}
 
 std::vector<std::string> NamesIn(const fs::path& folder) {
     std::vector<std::string> names;

@@ -4,6 +4,7 @@
 #include "form3.h"
 #include "key_seed.h"
 #include "keystream_cipher.h"
+#include "keystream_expect.h"
 #include "scripted_platform.h"
 #include "temp_dir.h"
 #include "window_registry.h"
@@ -28,6 +29,7 @@ using zr::platform::ScriptedPlatform;
 using zr::test::PatternBytes;
 using zr::test::ReadBytes;
 using zr::test::TempDir;
+using zr::test::Transformed;
 using zr::test::WriteBytes;
 using zr::ui::Form1;
 
@@ -35,13 +37,6 @@ namespace {
 
 QString q(const fs::path& p) {
     return QString::fromStdString(p.string());
-}
-
-std::vector<std::uint8_t> Transformed(std::vector<std::uint8_t> bytes, std::string_view key) {
-    zr::KeystreamCipher c;
-    c.Reseed(zr::DeriveKeySeed(key).seed);
-    c.Apply(bytes);
-    return bytes;
 }
 
 long EntriesIn(const fs::path& folder) {
