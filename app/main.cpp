@@ -13,6 +13,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <csignal>
 
 int main(int argc, char** argv) {
@@ -22,6 +25,14 @@ int main(int argc, char** argv) {
 #endif
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("zr"));
+    // The whole interface is Chinese, whatever the user's locale: also the toolkit's own
+    // dialogs (file and font dialogs, their columns, buttons and dates).
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&toolkitTexts);
     // The program's icon on every window that does not choose its own, in the sizes title bars
     // and task bars ask for.
     QIcon icon;
