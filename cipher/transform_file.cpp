@@ -39,6 +39,19 @@ bool cancelled(const TransformOptions& o) {
     return o.cancel && o.cancel->load(std::memory_order_relaxed);
 }
 
+// Whether the source still ends at length: one byte read there must find the end of the file.
+bool sourceEndsAt(io::File& source, std::int64_t length, io::IoError& e) {
+    char probe = 0;
+    std::size_t got = 0;
+    if (!source.ReadAt(length, &probe, 1, got, e))
+        return false;
+    if (got != 0) {
+        e = io::IoError{0, "源文件在处理过程中被改变了"};
+        return false;
+    }
+    return true;
+}
+
 // Reads the source again, transforms it afresh and compares it with what the device holds.
 TransformResult verifyTarget(io::File& target, const fs::path& targetPath, io::File& source,
                              const fs::path& sourcePath, std::int32_t seed, std::int64_t length,
@@ -68,6 +81,9 @@ TransformResult verifyTarget(io::File& target, const fs::path& targetPath, io::F
             return fail(TransformStep::Verify, targetPath, "写入的内容校验不一致");
         done += static_cast<std::int64_t>(n);
     }
+    // Bytes appended while the target was read back are not in it either.
+    if (!sourceEndsAt(source, length, e))
+        return fail(TransformStep::Read, sourcePath, e);
     return {};
 }
 
@@ -140,6 +156,10 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
         }
         done += static_cast<std::int64_t>(got);
     }
+    // A source that grew while it was read has bytes the target lacks; reporting success (and
+    // then perhaps deleting the source) would lose them.
+    if (!sourceEndsAt(in, length, e))
+        return fail(TransformStep::Read, source, e);
 
     if (options.verify) {
         TransformResult v = verifyTarget(out.Handle(), target, in, source, seed, length, options);

@@ -4,6 +4,7 @@
 #include "transform_file.h"
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -223,6 +224,33 @@ TEST(Transform, SourceThatShrinksIsAReadFailure) {
     });
     EXPECT_EQ(r.step, TransformStep::Read);
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"src"});
+}
+
+TEST(Transform, SourceThatGrowsIsAReadFailureAndKeepsTheEarlierTarget) {
+    // The appended bytes would be missing from the target; with a deletion to follow they
+    // would be lost. Growth after the first block and after the last one are both caught.
+    const int total = (1 << 20) / static_cast<int>(zr::kTransformBlock);
+    for (const bool verify : {false, true}) {
+        for (const int at : {1, total}) {
+            TempDir dir;
+            WriteBytes(dir / "src", PatternBytes(1 << 20));
+            WriteBytes(dir / "dst", PatternBytes(10, 4));
+            zr::TransformOptions options;
+            options.verify = verify;
+            int blocks = 0;
+            auto grow = [&](std::int64_t, std::int64_t) {
+                if (++blocks == at) {
+                    std::FILE* f = std::fopen((dir / "src").string().c_str(), "ab");
+                    std::fputs("tail", f);
+                    std::fclose(f);
+                }
+            };
+            const auto r = TransformFile(dir / "src", dir / "dst", kSeed, grow, options);
+            EXPECT_EQ(r.step, TransformStep::Read) << "verify " << verify << " at " << at;
+            EXPECT_EQ(ReadBytes(dir / "dst"), PatternBytes(10, 4));
+            EXPECT_EQ(dir.Names(), (std::vector<std::string>{"dst", "src"}));
+        }
+    }
 }
 
 TEST(Transform, SourceThatVanishesAfterOpeningIsStillReadWhole) {
