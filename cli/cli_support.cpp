@@ -1,10 +1,13 @@
 #include "cli_support.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <iostream>
+#include <iterator>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -42,9 +45,11 @@ Args ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        if (!inlineValue && std::find(knownFlags.begin(), knownFlags.end(), name) != knownFlags.end()) {
+        if (!inlineValue &&
+            std::find(knownFlags.begin(), knownFlags.end(), name) != knownFlags.end()) {
             a.flags.push_back(name);
-        } else if (std::find(valueOptions.begin(), valueOptions.end(), name) != valueOptions.end()) {
+        } else if (std::find(valueOptions.begin(), valueOptions.end(), name) !=
+                   valueOptions.end()) {
             if (!inlineValue) {
                 if (i + 1 >= argc) {
                     a.error = "选项 " + name + " 缺少取值";
@@ -63,14 +68,53 @@ Args ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
 
 namespace {
 
-termios* g_savedTty = nullptr;
+// The terminal's settings while echo is off, for the signal handlers: whatever ends or stops
+// the process at the prompt must not leave the terminal without echo.
 int g_ttyFd = -1;
+termios g_savedTty{};
+termios g_quietTty{};
 
-void restoreTty(int sig) {
-    if (g_savedTty && g_ttyFd >= 0)
-        ::tcsetattr(g_ttyFd, TCSANOW, g_savedTty);
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP};
+constexpr int kStoppingSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
+
+void restoreTtyAndEnd(int sig) {
+    ::tcsetattr(g_ttyFd, TCSANOW, &g_savedTty);
     std::signal(sig, SIG_DFL);
-    std::raise(sig);
+    std::raise(sig); // delivered, with the default action, when the handler returns
+}
+
+// A stop (Ctrl-Z) gives the shell its terminal back with echo on; on continuing the prompt
+// turns echo off again before anything more is typed.
+void restoreTtyAndStop(int) {
+    const int saved = errno;
+    ::tcsetattr(g_ttyFd, TCSANOW, &g_savedTty);
+    ::kill(::getpid(), SIGSTOP);
+    ::tcsetattr(g_ttyFd, TCSANOW, &g_quietTty);
+    errno = saved;
+}
+
+// Installs handler for each signal the process does not ignore; keeps the earlier actions.
+template <std::size_t N>
+void installHandlers(const int (&signals)[N], void (*handler)(int), struct sigaction* old) {
+    for (std::size_t i = 0; i < N; ++i) {
+        ::sigaction(signals[i], nullptr, &old[i]);
+        if (old[i].sa_handler == SIG_IGN)
+            continue;
+        struct sigaction sa {};
+        sa.sa_handler = handler;
+        sa.sa_flags = SA_RESTART;
+        sigemptyset(&sa.sa_mask);
+        for (int s : kEndingSignals)
+            sigaddset(&sa.sa_mask, s);
+        for (int s : kStoppingSignals)
+            sigaddset(&sa.sa_mask, s);
+        ::sigaction(signals[i], &sa, nullptr);
+    }
+}
+
+template <std::size_t N> void restoreHandlers(const int (&signals)[N], struct sigaction* old) {
+    for (std::size_t i = 0; i < N; ++i)
+        ::sigaction(signals[i], &old[i], nullptr);
 }
 
 std::string stripLineEnd(std::string s) {
@@ -85,14 +129,17 @@ std::optional<std::string> askOnTty(int fd, const char* prompt) {
     (void)!::write(fd, prompt, std::char_traits<char>::length(prompt));
     termios saved{};
     const bool isTty = ::tcgetattr(fd, &saved) == 0;
+    struct sigaction oldEnding[std::size(kEndingSignals)];
+    struct sigaction oldStopping[std::size(kStoppingSignals)];
     if (isTty) {
         termios quiet = saved;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         quiet.c_lflag |= ECHONL;
-        g_savedTty = &saved;
+        g_savedTty = saved;
+        g_quietTty = quiet;
         g_ttyFd = fd;
-        std::signal(SIGINT, restoreTty);
-        std::signal(SIGTERM, restoreTty);
+        installHandlers(kEndingSignals, restoreTtyAndEnd, oldEnding);
+        installHandlers(kStoppingSignals, restoreTtyAndStop, oldStopping);
         ::tcsetattr(fd, TCSAFLUSH, &quiet);
     }
     std::string line;
@@ -109,9 +156,8 @@ std::optional<std::string> askOnTty(int fd, const char* prompt) {
     }
     if (isTty) {
         ::tcsetattr(fd, TCSAFLUSH, &saved);
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-        g_savedTty = nullptr;
+        restoreHandlers(kEndingSignals, oldEnding);
+        restoreHandlers(kStoppingSignals, oldStopping);
     }
     if (!any)
         return std::nullopt;
@@ -155,7 +201,9 @@ std::optional<std::string> ReadKey(bool fromStdin, int& failureExit) {
 ProgressBar::ProgressBar(std::string label)
     : label_(std::move(label)), active_(::isatty(STDERR_FILENO) == 1) {}
 
-ProgressBar::~ProgressBar() { Finish(); }
+ProgressBar::~ProgressBar() {
+    Finish();
+}
 
 void ProgressBar::Update(int percent) {
     if (!active_ || percent == shown_)
@@ -177,12 +225,16 @@ void ProgressBar::Finish() {
     active_ = false;
 }
 
-void PrintError(const std::string& text) { std::cerr << "zr-cli: " << text << '\n'; }
+void PrintError(const std::string& text) {
+    std::cerr << "zr-cli: " << text << '\n';
+}
 
 void PrintUsageError(const std::string& text) {
     std::cerr << "zr-cli: " << text << "\n用法见 zr-cli --help\n";
 }
 
-void PrepareProcess() { std::signal(SIGXFSZ, SIG_IGN); }
+void PrepareProcess() {
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 } // namespace zr::cli
