@@ -69,6 +69,21 @@ std::string randomSuffix() {
     return s;
 }
 
+// The start of a temporary file's name beside target: hidden, and recognisably ours. A long
+// target name is cut (at a character boundary) so that the temporary name stays within the
+// system's limit on one name even where the target's own name uses all of it.
+std::string tempStem(const fs::path& target) {
+    constexpr std::size_t kMaxKept = 200; // + "." + ".zr-" + 8 characters < 255
+    std::string name = target.filename().string();
+    if (name.size() > kMaxKept) {
+        std::size_t cut = kMaxKept;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut; // never split a UTF-8 sequence
+        name.resize(cut);
+    }
+    return "." + name + ".zr-";
+}
+
 // Opens without blocking on a FIFO or device, then makes sure the thing opened is a regular
 // file before anything reads or writes it.
 int openRegular(const fs::path& path, int flags, IoError& error) {
@@ -291,7 +306,7 @@ TempFile TempFile::CreateBeside(const fs::path& target, IoError& error) {
         return {};
     }
 #endif
-    const std::string stem = "." + target.filename().string() + ".zr-";
+    const std::string stem = tempStem(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path name = t.dir_ / (stem + randomSuffix());
         int f = ::open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -325,7 +340,7 @@ bool TempFile::Commit(const fs::path& target, IoError& error) {
     if (name_.empty()) {
         // Give the unnamed file a name beside the target, then rename that over the target.
         const std::string link = "/proc/self/fd/" + std::to_string(fd);
-        const std::string stem = "." + target.filename().string() + ".zr-";
+        const std::string stem = tempStem(target);
         for (int attempt = 0; attempt < 100 && name_.empty(); ++attempt) {
             fs::path name = dir_ / (stem + randomSuffix());
             if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)

@@ -349,7 +349,16 @@ TempFile TempFile::CreateBeside(const fs::path& target, IoError& error) {
     t.dir_ = target.parent_path();
     if (t.dir_.empty())
         t.dir_ = L".";
-    const std::wstring stem = L"." + target.filename().wstring() + L".zr-";
+    // A long target name is cut (never inside a surrogate pair) so that the temporary name
+    // stays within the 255-character limit on one name.
+    std::wstring kept = target.filename().wstring();
+    if (kept.size() > 200) {
+        std::size_t cut = 200;
+        while (cut > 0 && kept[cut] >= 0xDC00 && kept[cut] <= 0xDFFF)
+            --cut;
+        kept.resize(cut);
+    }
+    const std::wstring stem = L"." + kept + L".zr-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path name = t.dir_ / (stem + randomSuffix());
         // CREATE_NEW fails on any existing entry, a link included, so nothing else is opened.

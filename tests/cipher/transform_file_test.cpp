@@ -226,6 +226,27 @@ TEST(Transform, SourceThatShrinksIsAReadFailure) {
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"src"});
 }
 
+TEST(Transform, TargetNameAsLongAsTheSystemAllowsIsWritten) {
+    // The temporary name beside the target must not be longer than the target's own name.
+    TempDir dir;
+    const std::string ascii(251, 'n');
+    std::string wide; // 84 three-byte characters: 252 bytes
+    for (int i = 0; i < 84; ++i)
+        wide += "\xE5\xAD\x97";
+    for (const std::string& stem : {ascii, wide}) {
+        const fs::path source = dir / fs::path(stem);
+        const fs::path target = dir / fs::path(stem + ".ZR");
+        WriteBytes(source, PatternBytes(5000));
+        WriteBytes(target, PatternBytes(7, 2)); // an earlier target is replaced
+        const auto r = TransformFile(source, target, kSeed);
+        ASSERT_TRUE(r.ok()) << zr::FailureText(r);
+        EXPECT_EQ(ReadBytes(target), Transformed(PatternBytes(5000), kSeed));
+        EXPECT_EQ(dir.Names().size(), 2u);
+        fs::remove(source);
+        fs::remove(target);
+    }
+}
+
 TEST(Transform, SourceThatGrowsIsAReadFailureAndKeepsTheEarlierTarget) {
     // The appended bytes would be missing from the target; with a deletion to follow they
     // would be lost. Growth after the first block and after the last one are both caught.
