@@ -93,6 +93,12 @@ int openRegular(const fs::path& path, int flags, IoError& error) {
     while (fd < 0 && retryable(errno));
     if (fd < 0) {
         const int e = errno;
+        struct stat st {};
+        if (e == ENXIO && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            // A socket (or a device without a driver) cannot be opened at all.
+            error = {EINVAL, "不是普通文件"};
+            return -1;
+        }
         error = (e == ELOOP && (flags & O_NOFOLLOW)) ? IoError{ELOOP, "这是一个符号链接"}
                                                      : errorOf(e);
         return -1;
@@ -447,6 +453,27 @@ std::string ReasonText(int code) {
         return "符号链接层次太多";
     case EXDEV:
         return "不能跨文件系统移动";
+    case ENXIO:
+    case ENODEV:
+        return "没有这个设备";
+    case EOVERFLOW:
+        return "文件太大，无法处理";
+    case ESTALE:
+        return "文件句柄已失效（网络文件系统）";
+    case ETIMEDOUT:
+        return "连接超时";
+    case ENOMEM:
+        return "内存不足";
+    case EINVAL:
+        return "参数无效";
+    case EAGAIN:
+        return "资源暂时不可用";
+    case EOPNOTSUPP:
+        return "文件系统不支持这项操作";
+    case EMLINK:
+        return "链接太多";
+    case ENOTEMPTY:
+        return "文件夹不是空的";
     default:
         return std::strerror(code);
     }

@@ -5,12 +5,15 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -135,6 +138,24 @@ TEST(Transform, RefusesSourcesThatAreNotRegularFilesWithoutBlocking) {
     const auto missing = TransformFile(dir / "missing", dir / "out", kSeed);
     EXPECT_EQ(missing.step, TransformStep::OpenSource);
     EXPECT_NE(zr::FailureText(missing).find("无法读取源文件"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+TEST(Transform, SocketSourceIsRefusedInChinese) {
+    // A socket cannot even be opened; the reason must still say what is wrong, in Chinese.
+    TempDir dir;
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string path = (dir / "sock").string();
+    ASSERT_LT(path.size(), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const auto r = TransformFile(dir / "sock", dir / "out", kSeed);
+    ::close(s);
+    EXPECT_EQ(r.step, TransformStep::OpenSource);
+    EXPECT_EQ(r.reason, "不是普通文件");
     EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
