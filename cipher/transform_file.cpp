@@ -175,6 +175,7 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
         return fail(TransformStep::Commit, target, e);
     TransformResult ok;
     ok.length = length;
+    ok.source = sourceId;
     return ok;
 }
 
@@ -197,8 +198,14 @@ std::string FailureText(const TransformResult& r) {
     return text;
 }
 
-bool DeleteSource(const fs::path& source, std::string& reason) {
+bool DeleteSource(const fs::path& source, const TransformResult& done, std::string& reason) {
     io::IoError e;
+    const io::EntryInfo now = io::Stat(source, e);
+    if (now.kind == io::EntryKind::Regular && !(now.id == done.source)) {
+        reason = "源文件在处理过程中被另一个文件替换了，未删除";
+        return false;
+    }
+    e = {};
     if (io::RemoveFile(source, e)) {
         io::SyncParentFolder(source);
         return true;

@@ -1,6 +1,8 @@
 #pragma once
 // One source file through the keystream into one target file, block by block, with progress.
 
+#include "file_io.h"
+
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -36,6 +38,7 @@ struct TransformResult {
     int code = 0;               // the system's error code, 0 where none applies
     std::string reason;         // the system's reason, Simplified Chinese, UTF-8
     std::int64_t length = 0;    // bytes of the source
+    io::FileId source;          // the file that was read, whatever its name now leads to
     bool ok() const { return step == TransformStep::None; }
     // True when the failure concerns the source (reading) rather than the target (writing).
     bool SourceSide() const;
@@ -61,7 +64,10 @@ TransformResult TransformFile(const std::filesystem::path& source,
 // path and the system's reason. Empty for success.
 std::string FailureText(const TransformResult& result);
 
-// Deletes a source after its verified job. Returns false with the reason when it stays.
-bool DeleteSource(const std::filesystem::path& source, std::string& reason);
+// Deletes a source after its verified job done. Returns false with the reason when it stays;
+// it stays too when its name now leads to another file than the one that was read (one saved
+// over it meanwhile), whose content the target does not have.
+bool DeleteSource(const std::filesystem::path& source, const TransformResult& done,
+                  std::string& reason);
 
 } // namespace zr

@@ -52,7 +52,7 @@ int RunTransform(int argc, char** argv, int first) {
     }
     if (deleteSource) {
         std::string reason;
-        if (!DeleteSource(source, reason)) {
+        if (!DeleteSource(source, result, reason)) {
             PrintError("无法删除源文件：" + source + "（" + reason + "）");
             return kExitFailed;
         }

@@ -295,6 +295,39 @@ TEST(Transform, SourceThatGrowsIsAReadFailureAndKeepsTheEarlierTarget) {
     }
 }
 
+TEST(Transform, SourceSavedOverDuringTheJobIsNotDeleted) {
+    // An editor that saves by renaming a new file over the old name: the job read the old
+    // file, so deleting the name afterwards would destroy the new content unencrypted.
+    TempDir dir;
+    WriteBytes(dir / "src", PatternBytes(1 << 20));
+    WriteBytes(dir / "saved", PatternBytes(300, 9));
+    zr::TransformOptions options;
+    options.verify = true;
+    bool saved = false;
+    const auto r = TransformFile(
+        dir / "src", dir / "dst", kSeed,
+        [&](std::int64_t, std::int64_t) {
+            if (!saved)
+                fs::rename(dir / "saved", dir / "src");
+            saved = true;
+        },
+        options);
+    ASSERT_TRUE(r.ok()) << zr::FailureText(r);
+    EXPECT_EQ(ReadBytes(dir / "dst"), Transformed(PatternBytes(1 << 20), kSeed));
+    std::string reason;
+    EXPECT_FALSE(zr::DeleteSource(dir / "src", r, reason));
+    EXPECT_NE(reason.find("替换"), std::string::npos) << reason;
+    EXPECT_EQ(ReadBytes(dir / "src"), PatternBytes(300, 9));
+
+    // The file that was read goes, also when reached through a link.
+    WriteBytes(dir / "plain", PatternBytes(100));
+    fs::create_symlink(dir / "plain", dir / "link");
+    const auto viaLink = TransformFile(dir / "link", dir / "out", kSeed);
+    ASSERT_TRUE(viaLink.ok());
+    EXPECT_TRUE(zr::DeleteSource(dir / "link", viaLink, reason)) << reason;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "link")));
+}
+
 TEST(Transform, SourceThatVanishesAfterOpeningIsStillReadWhole) {
     // The open handle keeps the content; the job completes from it.
     TempDir dir;

@@ -194,7 +194,7 @@ void form6::JobFinished() {
         failures_ << QString::fromStdString(zr::FailureText(r));
     } else if (Control<QCheckBox>(m, "Check2")->checkState() != Qt::Unchecked) {
         std::string reason;
-        if (!zr::DeleteSource(ToPath(rec.JobSource), reason))
+        if (!zr::DeleteSource(ToPath(rec.JobSource), r, reason))
             failures_ << QStringLiteral("无法删除源文件：") + rec.JobSource + QStringLiteral("（") +
                              QString::fromStdString(reason) + QStringLiteral("）");
     }

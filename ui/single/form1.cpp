@@ -173,7 +173,7 @@ void Form1::SingleJobFinished(const TransformResult& result, bool deleteSource) 
     if (result.ok()) {
         if (deleteSource) {
             std::string reason; // not reported: a source that cannot be deleted just stays
-            DeleteSource(PathOf(ui_->T_SourceFile->text()), reason);
+            DeleteSource(PathOf(ui_->T_SourceFile->text()), result, reason);
         }
         SetBusy(false);
         Current().Message(this, QStringLiteral("加密/解密完毕！"), kNote, MessageButtons::Ok,

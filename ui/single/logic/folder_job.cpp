@@ -132,7 +132,7 @@ FolderFileOutcome FolderJob::ProcessFolderFile(const FolderEntry& entry) {
 
     if (deleteSource_) {
         std::string reason;
-        if (DeleteSource(out.source, reason))
+        if (DeleteSource(out.source, r, reason))
             out.sourceDeleted = true;
         else
             out.reason = "无法删除源文件：" + Utf8Path(out.source) + "（" + reason + "）";
