@@ -233,6 +233,32 @@ void PrintUsageError(const std::string& text) {
     std::cerr << "zr-cli: " << text << "\n用法见 zr-cli --help\n";
 }
 
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+volatile std::sig_atomic_t g_interruptSignal = 0;
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_oldInterrupt[std::size(kInterruptSignals)];
+
+void noteInterrupt(int sig) {
+    g_interruptSignal = sig;
+    g_interrupted.store(true);
+}
+
+} // namespace
+
+InterruptGuard::InterruptGuard() {
+    g_interrupted.store(false);
+    g_interruptSignal = 0;
+    installHandlers(kInterruptSignals, noteInterrupt, g_oldInterrupt);
+}
+
+InterruptGuard::~InterruptGuard() { restoreHandlers(kInterruptSignals, g_oldInterrupt); }
+
+const std::atomic<bool>* InterruptGuard::Flag() const { return &g_interrupted; }
+
+int InterruptGuard::ExitCode() const { return 128 + static_cast<int>(g_interruptSignal); }
+
 void PrepareProcess() {
     std::signal(SIGXFSZ, SIG_IGN);
 }

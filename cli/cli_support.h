@@ -2,6 +2,7 @@
 // What every zr-cli command shares: argument scanning, the key prompt, the progress bar and
 // the exit codes.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,6 +49,21 @@ private:
 
 void PrintError(const std::string& text);
 void PrintUsageError(const std::string& text);
+
+// While it lives, Ctrl-C (SIGINT), SIGTERM and a hang-up ask the running job to stop instead
+// of killing the process: the job then removes its unfinished temporary file, which a file
+// system without unnamed files would otherwise keep. The earlier actions come back after.
+class InterruptGuard {
+public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+    // The flag to hand to the job; set once a signal has come.
+    const std::atomic<bool>* Flag() const;
+    // The exit status for the signal that came: 128 + its number, as a shell reports it.
+    int ExitCode() const;
+};
 
 // Ignores SIGXFSZ so that a file-size limit comes back as a write error, not a dead process.
 void PrepareProcess();

@@ -60,6 +60,8 @@ int RunFolder(int argc, char** argv, int first) {
         return kExitFailed;
     }
 
+    InterruptGuard interrupt;
+    job.SetCancelFlag(interrupt.Flag());
     std::optional<ProgressBar> bar;
     job.onFileStart = [&](const FolderFileOutcome& file, int, int) {
         bar.reset();
@@ -74,11 +76,15 @@ int RunFolder(int argc, char** argv, int first) {
             bar->Finish();
         bar.reset();
         // Every failure is printed as it happens; the result keeps only the first ones.
-        if (!file.ok())
+        if (!file.ok() && !interrupt.Flag()->load())
             PrintError(file.reason);
     };
     const FolderJobResult result = job.Run();
     bar.reset();
+    if (result.cancelled) {
+        PrintError("操作已取消");
+        return interrupt.ExitCode();
+    }
 
     if (result.keyError != KeyError::None) {
         PrintError(std::string("密钥不可用：") + KeyErrorText(result.keyError));

@@ -40,12 +40,18 @@ int RunTransform(int argc, char** argv, int first) {
     const bool deleteSource = args.Has("--delete-source");
     TransformOptions options;
     options.verify = deleteSource;
+    InterruptGuard interrupt;
+    options.cancel = interrupt.Flag();
     ProgressBar bar(target);
     const TransformResult result = TransformFile(
         source, target, seed.seed,
         [&](std::int64_t done, std::int64_t length) { bar.Update(ProgressPercent(done, length)); },
         options);
     bar.Finish();
+    if (result.step == TransformStep::Cancelled) {
+        PrintError(FailureText(result));
+        return interrupt.ExitCode();
+    }
     if (!result.ok()) {
         PrintError(FailureText(result));
         return kExitFailed;
