@@ -253,11 +253,17 @@ InterruptGuard::InterruptGuard() {
     installHandlers(kInterruptSignals, noteInterrupt, g_oldInterrupt);
 }
 
-InterruptGuard::~InterruptGuard() { restoreHandlers(kInterruptSignals, g_oldInterrupt); }
+InterruptGuard::~InterruptGuard() {
+    restoreHandlers(kInterruptSignals, g_oldInterrupt);
+}
 
-const std::atomic<bool>* InterruptGuard::Flag() const { return &g_interrupted; }
+const std::atomic<bool>* InterruptGuard::Flag() const {
+    return &g_interrupted;
+}
 
-int InterruptGuard::ExitCode() const { return 128 + static_cast<int>(g_interruptSignal); }
+int InterruptGuard::ExitCode() const {
+    return 128 + static_cast<int>(g_interruptSignal);
+}
 
 void PrepareProcess() {
     std::signal(SIGXFSZ, SIG_IGN);

@@ -68,8 +68,8 @@ TEST(CliInterrupt, SignalDuringTheJobCancelsItAndKeepsTheEarlierTarget) {
         WriteBytes(dir / "src", {});
         fs::resize_file(dir / "src", std::uintmax_t{300} << 20);
         WriteBytes(dir / "dst", PatternBytes(100, 3));
-        const pid_t pid = startCli({"transform", "--key-stdin", (dir / "src").string(),
-                                    (dir / "dst").string()});
+        const pid_t pid =
+            startCli({"transform", "--key-stdin", (dir / "src").string(), (dir / "dst").string()});
         ASSERT_GT(pid, 0);
         bool seen = false;
         for (int i = 0; i < 5000 && !seen; ++i) {
