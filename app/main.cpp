@@ -23,6 +23,15 @@ int main(int argc, char** argv) {
     // Past a file size limit a write must fail and be reported, not end the program.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+#ifdef Q_OS_UNIX
+    // The file dialog writes its dates in the system locale, not the default one set below; on
+    // a machine without a Chinese locale that reads "8 Dec ...". Qt takes the date format of
+    // its system locale from LC_TIME when LC_ALL is not set, so name Chinese there before the
+    // application object reads it.
+    if (qEnvironmentVariableIsEmpty("LC_ALL") &&
+        !qEnvironmentVariable("LC_TIME").startsWith(QLatin1String("zh_CN")))
+        qputenv("LC_TIME", "zh_CN.UTF-8");
+#endif
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("zr"));
     // The whole interface is Chinese, whatever the user's locale: also the toolkit's own

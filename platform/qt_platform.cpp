@@ -8,6 +8,27 @@
 
 namespace zr::platform {
 
+QString ChineseFileTypes::type(const QFileInfo& info) const {
+    if (info.isRoot())
+        return QStringLiteral("驱动器");
+    if (info.isDir())
+        return QStringLiteral("文件夹");
+    const QString known = QFileIconProvider::type(info);
+    // The toolkit's fallback for a kind it cannot name is "<suffix> File" or "File"; the
+    // installed type descriptions it finds otherwise are already in the user's language.
+    if (known == QLatin1String("File") || known.endsWith(QLatin1String(" File")) ||
+        known == QLatin1String("Alias") || known == QLatin1String("Shortcut")) {
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("文件") : suffix + QStringLiteral(" 文件");
+    }
+    return known;
+}
+
+void UseChineseFileTypes(QFileDialog& dialog) {
+    static ChineseFileTypes types;
+    dialog.setIconProvider(&types);
+}
+
 MessageAnswer QtPlatform::Message(QWidget* parent, const QString& text, const QString& title,
                                   MessageButtons buttons, MessageIcon icon) {
     QMessageBox box(parent);
@@ -51,6 +72,7 @@ OpenFileResult QtPlatform::OpenFile(QWidget* parent, const OpenFileRequest& requ
     dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
     dialog.setLabelText(QFileDialog::FileName, QStringLiteral("文件名："));
     dialog.setLabelText(QFileDialog::FileType, QStringLiteral("文件类型："));
+    UseChineseFileTypes(dialog);
     if (!request.initialName.isEmpty())
         dialog.selectFile(request.initialName);
     OpenFileResult r;
@@ -74,7 +96,9 @@ std::optional<FontChoice> QtPlatform::ChooseFont(QWidget* parent, const FontChoi
     return FontChoice{f.family(), f.pointSizeF(), f.bold(), f.italic()};
 }
 
-void QtPlatform::Beep() { QApplication::beep(); }
+void QtPlatform::Beep() {
+    QApplication::beep();
+}
 
 void QtPlatform::SetBusy(QWidget* window, bool busy) {
     if (!window)

@@ -3,7 +3,23 @@
 
 #include "dialogs.h"
 
+#include <QFileIconProvider>
+
+class QFileDialog;
+
 namespace zr::platform {
+
+// Names the "type" column of the toolkit's file dialog in Chinese. The toolkit's translations
+// leave folders, drives and files without a known kind in English ("Folder", "Drive",
+// "bin File").
+class ChineseFileTypes : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override;
+};
+
+// Gives the (non-native) file dialog Chinese type names; the dialog does not own the provider,
+// so one shared instance serves every dialog.
+void UseChineseFileTypes(QFileDialog& dialog);
 
 class QtPlatform : public Platform {
 public:
