@@ -136,17 +136,6 @@ EntryInfo LinkStat(const fs::path& path, IoError& error) {
     return info;
 }
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
 File File::OpenRead(const fs::path& path, IoError& error) {
     return File(openRegular(path, O_RDONLY, error));
 }
@@ -272,26 +261,6 @@ void File::DropCache() {
 #ifdef POSIX_FADV_DONTNEED
     ::posix_fadvise(static_cast<int>(handle_), 0, 0, POSIX_FADV_DONTNEED);
 #endif
-}
-
-TempFile::~TempFile() { Discard(); }
-TempFile::TempFile(TempFile&& o) noexcept
-    : file_(std::move(o.file_)), name_(std::move(o.name_)), dir_(std::move(o.dir_)),
-      committed_(o.committed_) {
-    o.name_.clear();
-    o.committed_ = true;
-}
-TempFile& TempFile::operator=(TempFile&& o) noexcept {
-    if (this != &o) {
-        Discard();
-        file_ = std::move(o.file_);
-        name_ = std::move(o.name_);
-        dir_ = std::move(o.dir_);
-        committed_ = o.committed_;
-        o.name_.clear();
-        o.committed_ = true;
-    }
-    return *this;
 }
 
 TempFile TempFile::CreateBeside(const fs::path& target, IoError& error) {

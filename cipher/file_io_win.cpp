@@ -168,21 +168,6 @@ EntryInfo LinkStat(const fs::path& path, IoError& error) {
     return statWith(path, false, error);
 }
 
-File::~File() {
-    Close();
-}
-File::File(File&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = kNoHandle;
-}
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = kNoHandle;
-    }
-    return *this;
-}
-
 File File::OpenRead(const fs::path& path, IoError& error) {
     // Others may go on reading and writing, as with a POSIX descriptor.
     return File(fromHandle(openRegular(path, GENERIC_READ,
@@ -321,28 +306,6 @@ bool File::Sync(IoError& error) {
 // Windows offers no way to drop one file's cached pages through an open handle; after
 // FlushFileBuffers the read-back compares with what the system holds for the device.
 void File::DropCache() {}
-
-TempFile::~TempFile() {
-    Discard();
-}
-TempFile::TempFile(TempFile&& o) noexcept
-    : file_(std::move(o.file_)), name_(std::move(o.name_)), dir_(std::move(o.dir_)),
-      committed_(o.committed_) {
-    o.name_.clear();
-    o.committed_ = true;
-}
-TempFile& TempFile::operator=(TempFile&& o) noexcept {
-    if (this != &o) {
-        Discard();
-        file_ = std::move(o.file_);
-        name_ = std::move(o.name_);
-        dir_ = std::move(o.dir_);
-        committed_ = o.committed_;
-        o.name_.clear();
-        o.committed_ = true;
-    }
-    return *this;
-}
 
 TempFile TempFile::CreateBeside(const fs::path& target, IoError& error) {
     TempFile t;

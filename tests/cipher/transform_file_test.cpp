@@ -247,6 +247,9 @@ TEST(Transform, SourceThatShrinksIsAReadFailure) {
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"src"});
 }
 
+// The names are built from UTF-8 bytes and written with the standard streams, which on
+// Windows take the narrow code page and the short path limit.
+#ifndef _WIN32
 TEST(Transform, TargetNameAsLongAsTheSystemAllowsIsWritten) {
     // The temporary name beside the target must not be longer than the target's own name.
     TempDir dir;
@@ -255,8 +258,8 @@ TEST(Transform, TargetNameAsLongAsTheSystemAllowsIsWritten) {
     for (int i = 0; i < 84; ++i)
         wide += "\xE5\xAD\x97";
     for (const std::string& stem : {ascii, wide}) {
-        const fs::path source = dir / fs::path(stem);
-        const fs::path target = dir / fs::path(stem + ".ZR");
+        const fs::path source = dir.path() / fs::path(stem);
+        const fs::path target = dir.path() / fs::path(stem + ".ZR");
         WriteBytes(source, PatternBytes(5000));
         WriteBytes(target, PatternBytes(7, 2)); // an earlier target is replaced
         const auto r = TransformFile(source, target, kSeed);
@@ -267,6 +270,7 @@ TEST(Transform, TargetNameAsLongAsTheSystemAllowsIsWritten) {
         fs::remove(target);
     }
 }
+#endif
 
 TEST(Transform, SourceThatGrowsIsAReadFailureAndKeepsTheEarlierTarget) {
     // The appended bytes would be missing from the target; with a deletion to follow they
@@ -295,6 +299,8 @@ TEST(Transform, SourceThatGrowsIsAReadFailureAndKeepsTheEarlierTarget) {
     }
 }
 
+// Saving over a file that is open for reading is a POSIX habit; Windows refuses the rename.
+#ifndef _WIN32
 TEST(Transform, SourceSavedOverDuringTheJobIsNotDeleted) {
     // An editor that saves by renaming a new file over the old name: the job read the old
     // file, so deleting the name afterwards would destroy the new content unencrypted.
@@ -327,6 +333,7 @@ TEST(Transform, SourceSavedOverDuringTheJobIsNotDeleted) {
     EXPECT_TRUE(zr::DeleteSource(dir / "link", viaLink, reason)) << reason;
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "link")));
 }
+#endif
 
 TEST(Transform, SourceThatVanishesAfterOpeningIsStillReadWhole) {
     // The open handle keeps the content; the job completes from it.

@@ -3,6 +3,7 @@
 #include "app_record.h"
 #include "background_job.h"
 #include "dialogs.h"
+#include "failure_list.h"
 #include "form5.h"
 #include "job_list.h"
 #include "key_seed.h"
@@ -28,8 +29,6 @@ using zr::platform::MessageButtons;
 using zr::platform::MessageIcon;
 
 namespace {
-// The failures a message lists at most; the count says how many there were in all.
-constexpr int kListedFailures = 20;
 
 QWidget& Mfiles() {
     return Windows().Get(QStringLiteral("mfiles"));
@@ -211,11 +210,7 @@ void form6::FinishRun() {
     Current().Message(&m, QStringLiteral("加密/解密完毕!"), QStringLiteral("注意"),
                       MessageButtons::Ok, MessageIcon::None);
     if (!failures_.isEmpty()) {
-        QStringList shown = failures_.mid(0, kListedFailures);
-        QString text = QStringLiteral("有 %1 个文件未能完成：\n").arg(failures_.size()) +
-                       shown.join(QLatin1Char('\n'));
-        if (failures_.size() > kListedFailures)
-            text += QStringLiteral("\n……（只列出前 %1 个）").arg(kListedFailures);
+        const QString text = app::FailureListText(static_cast<int>(failures_.size()), failures_);
         Current().Message(&m, text, QStringLiteral("注意"), MessageButtons::Ok,
                           MessageIcon::Warning);
     }

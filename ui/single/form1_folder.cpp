@@ -7,6 +7,7 @@
 #include "app_record.h"
 #include "background_job.h"
 #include "dialogs.h"
+#include "failure_list.h"
 #include "folder_job.h"
 #include "ui_form1.h"
 #include "window_registry.h"
@@ -35,13 +36,10 @@ QString textOf(const fs::path& path) {
 
 // How many files failed, then the first ones with their reasons.
 QString failureMessage(const FolderJobResult& r) {
-    QString text = QStringLiteral("有 %1 个文件未能加密/解密：").arg(r.failedCount);
+    QStringList reasons;
     for (const FolderFileOutcome& f : r.failures)
-        text += QLatin1Char('\n') + QString::fromStdString(f.reason);
-    const int unlisted = r.failedCount - static_cast<int>(r.failures.size());
-    if (unlisted > 0)
-        text += QStringLiteral("\n……另有 %1 个未列出").arg(unlisted);
-    return text;
+        reasons << QString::fromStdString(f.reason);
+    return app::FailureListText(r.failedCount, reasons);
 }
 
 } // namespace

@@ -219,7 +219,7 @@ TEST_F(BatchRunTest, FailedJobsAreReportedAndTheirSourcesKept) {
     EXPECT_EQ(msgs[1].title, S("注意"));
     EXPECT_EQ(msgs[1].icon, MessageIcon::Warning);
     const QString text = msgs[1].text;
-    EXPECT_TRUE(text.startsWith(S("有 2 个文件未能完成：\n"))) << text.toStdString();
+    EXPECT_TRUE(text.startsWith(S("有 2 个文件未能加密/解密：\n"))) << text.toStdString();
     EXPECT_TRUE(text.contains(S("无法读取源文件：") + Q(sources[1]))) << text.toStdString();
     EXPECT_TRUE(text.contains(S("无法写入目标文件：") + Q(dir / "missing"))) << text.toStdString();
     EXPECT_EQ(List1()->count() + List2()->count(), 0);
@@ -235,7 +235,8 @@ TEST_F(BatchRunTest, FailureMessageListsTheFirstTwentyAndTheCount) {
     ASSERT_TRUE(RunEnds());
     ASSERT_EQ(p.Messages().size(), 2);
     const QString text = p.Messages()[1].text;
-    EXPECT_TRUE(text.startsWith(S("有 23 个文件未能完成：")));
+    EXPECT_TRUE(text.startsWith(S("有 23 个文件未能加密/解密：")));
+    EXPECT_TRUE(text.endsWith(S("……另有 3 个未列出"))) << text.toStdString();
     EXPECT_EQ(text.count(S("无法读取源文件：")), 20);
     EXPECT_TRUE(text.contains(missing[19] + QLatin1Char('\n')) ||
                 text.contains(missing[19] + S("（")));
