@@ -30,7 +30,7 @@ run)
   cmake --preset default -DZR_BUILD_TESTS=OFF -DZR_BUILD_BENCH=OFF
   cmake --build --preset default
   $SUDO cmake --install build
-  if [ -x /usr/local/bin/zr ]; then exec /usr/local/bin/zr; else exec /usr/local/bin/zr-cli --help; fi
+  exec /usr/local/bin/zr
   ;;
 test)
   sh scripts/test-all.sh
