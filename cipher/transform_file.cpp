@@ -1,7 +1,7 @@
 #include "transform_file.h"
 
 #include "file_io.h"
-#include "keystream_cipher.h"
+#include "read_ahead.h"
 
 #include <cmath>
 #include <cstring>
@@ -13,10 +13,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Bytes move between the disk and memory in chunks of several blocks: fewer system calls,
-// while the chunk still stays in the processor's cache for the keystream pass. Progress is
-// still reported once per 32768-byte block, in order.
-constexpr std::size_t kChunk = 8 * kTransformBlock;
+// Bytes move between the disk and memory in chunks of several blocks (fewer system calls);
+// progress is still reported once per 32768-byte block, in order.
+static_assert(ReadAhead::kChunk % kTransformBlock == 0);
 
 TransformResult fail(TransformStep step, const fs::path& path, const io::IoError& e) {
     TransformResult r;
@@ -60,26 +59,22 @@ TransformResult verifyTarget(io::File& target, const fs::path& targetPath, io::F
     if (!target.Sync(e))
         return fail(TransformStep::Write, targetPath, e);
     target.DropCache();
-    KeystreamCipher cipher;
-    cipher.Reseed(seed);
-    auto expected = std::make_unique<std::uint8_t[]>(kChunk);
-    auto actual = std::make_unique<std::uint8_t[]>(kChunk);
-    for (std::int64_t done = 0; done < length;) {
-        if (cancelled(options))
-            return fail(TransformStep::Cancelled, targetPath, "已取消");
-        const auto n = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), length - done));
-        std::size_t got = 0;
-        if (!source.ReadAt(done, expected.get(), n, got, e))
-            return fail(TransformStep::Read, sourcePath, e);
-        if (got != n)
-            return fail(TransformStep::Read, sourcePath, "源文件在处理过程中被改变了");
-        cipher.Apply(expected.get(), n);
-        if (!target.ReadAt(done, actual.get(), n, got, e))
-            return fail(TransformStep::Verify, targetPath, e);
-        if (got != n || std::memcmp(expected.get(), actual.get(), n) != 0)
-            return fail(TransformStep::Verify, targetPath, "写入的内容校验不一致");
-        done += static_cast<std::int64_t>(n);
+    auto actual = std::make_unique<std::uint8_t[]>(ReadAhead::kChunk);
+    {
+        ReadAhead expected(source, seed, length);
+        for (std::int64_t done = 0; done < length;) {
+            if (cancelled(options))
+                return fail(TransformStep::Cancelled, targetPath, "已取消");
+            ReadAhead::Chunk chunk;
+            if (!expected.Next(chunk, e))
+                return fail(TransformStep::Read, sourcePath, e);
+            std::size_t got = 0;
+            if (!target.ReadAt(done, actual.get(), chunk.size, got, e))
+                return fail(TransformStep::Verify, targetPath, e);
+            if (got != chunk.size || std::memcmp(chunk.data, actual.get(), got) != 0)
+                return fail(TransformStep::Verify, targetPath, "写入的内容校验不一致");
+            done += static_cast<std::int64_t>(got);
+        }
     }
     // Bytes appended while the target was read back are not in it either.
     if (!sourceEndsAt(source, length, e))
@@ -130,31 +125,26 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
     if (e)
         return fail(TransformStep::Read, source, e);
 
-    KeystreamCipher cipher;
-    cipher.Reseed(seed);
-    auto buffer = std::make_unique<std::uint8_t[]>(kChunk);
-    std::int64_t done = 0;
-    while (done < length) {
-        if (cancelled(options))
-            return fail(TransformStep::Cancelled, target, "已取消");
-        const auto want = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), length - done));
-        const std::size_t got = in.Read(buffer.get(), want, e);
-        if (e)
-            return fail(TransformStep::Read, source, e);
-        if (got != want)
-            return fail(TransformStep::Read, source, "源文件在处理过程中被改变了");
-        cipher.Apply(buffer.get(), got);
-        if (!out.Handle().Write(buffer.get(), got, e))
-            return fail(TransformStep::Write, target, e);
-        if (progress) {
-            const std::int64_t end = done + static_cast<std::int64_t>(got);
-            for (std::int64_t d = done; d < end;) {
-                d = std::min(d + kTransformBlock, end);
-                progress(d, length);
+    {
+        // The next chunks are read and transformed on the second core while this one is written.
+        ReadAhead chunks(in, seed, length);
+        for (std::int64_t done = 0; done < length;) {
+            if (cancelled(options))
+                return fail(TransformStep::Cancelled, target, "已取消");
+            ReadAhead::Chunk chunk;
+            if (!chunks.Next(chunk, e))
+                return fail(TransformStep::Read, source, e);
+            if (!out.Handle().Write(chunk.data, chunk.size, e))
+                return fail(TransformStep::Write, target, e);
+            const std::int64_t end = done + static_cast<std::int64_t>(chunk.size);
+            if (progress) {
+                for (std::int64_t d = done; d < end;) {
+                    d = std::min(d + kTransformBlock, end);
+                    progress(d, length);
+                }
             }
+            done = end;
         }
-        done += static_cast<std::int64_t>(got);
     }
     // A source that grew while it was read has bytes the target lacks; reporting success (and
     // then perhaps deleting the source) would lose them.
