@@ -39,7 +39,7 @@ bool ReadAhead::fill(Slot& slot) {
     if (!source_.ReadAt(nextOffset_, slot.data.get(), want, got, slot.error))
         return false;
     if (got != want) {
-        slot.error = io::IoError{0, "源文件在处理过程中被改变了"};
+        slot.error = io::IoError{0, kSourceChangedReason};
         return false;
     }
     cipher_.Apply(slot.data.get(), got);

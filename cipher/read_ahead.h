@@ -17,6 +17,9 @@
 
 namespace zr {
 
+// The reason given when a source ends before or after the length it had when the job began.
+inline constexpr char kSourceChangedReason[] = "源文件在处理过程中被改变了";
+
 class ReadAhead {
 public:
     // Bytes per chunk: a multiple of the progress block. With four in flight, 64 KiB measured

@@ -45,7 +45,7 @@ bool sourceEndsAt(io::File& source, std::int64_t length, io::IoError& e) {
     if (!source.ReadAt(length, &probe, 1, got, e))
         return false;
     if (got != 0) {
-        e = io::IoError{0, "源文件在处理过程中被改变了"};
+        e = io::IoError{0, kSourceChangedReason};
         return false;
     }
     return true;
