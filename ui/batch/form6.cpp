@@ -7,6 +7,7 @@
 #include "form5.h"
 #include "job_list.h"
 #include "key_seed.h"
+#include "path_text.h"
 #include "transform_file.h"
 #include "ui_form6.h"
 #include "window_registry.h"
@@ -35,7 +36,7 @@ QWidget& Mfiles() {
 }
 
 std::filesystem::path ToPath(const QString& s) {
-    return std::filesystem::path(s.toStdU16String());
+    return zr::platform::PathFromText(s);
 }
 } // namespace
 

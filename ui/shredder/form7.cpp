@@ -1,32 +1,24 @@
 #include "form7.h"
 
+#include "path_text.h"
 #include "ui_form7.h"
 
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
 #include <filesystem>
-#include <type_traits>
 
 namespace zr::ui {
 
 namespace {
 
-// A path as the file layer takes it: the local 8-bit encoding on POSIX, UTF-16 on Windows.
 std::filesystem::path toPath(const QString& name) {
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
-        return std::filesystem::path(name.toStdWString());
-    else
-        return std::filesystem::path(QFile::encodeName(name).toStdString());
+    return platform::PathFromText(name);
 }
 
 QString fromPath(const std::filesystem::path& path) {
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
-        return QString::fromStdWString(path.wstring());
-    else
-        return QFile::decodeName(QByteArray::fromStdString(path.string()));
+    return platform::TextFromPath(path);
 }
 
 } // namespace

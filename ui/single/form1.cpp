@@ -1,10 +1,13 @@
 #include "form1.h"
 
+#include "path_text.h"
+
 #include "about.h"
 #include "app_record.h"
 #include "background_job.h"
 #include "key_seed.h"
 #include "marquee.h"
+#include "path_text.h"
 #include "target_name.h"
 #include "ui_form1.h"
 #include "window_registry.h"
@@ -63,7 +66,7 @@ Form1::Form1() : ui_(std::make_unique<Ui::Form1>()) {
 Form1::~Form1() = default;
 
 std::filesystem::path Form1::PathOf(const QString& text) {
-    return std::filesystem::path(text.toStdU16String());
+    return platform::PathFromText(text);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

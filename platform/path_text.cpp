@@ -1,0 +1,133 @@
+#include "path_text.h"
+
+#include <string>
+
+namespace zr::platform {
+
+namespace fs = std::filesystem;
+
+#ifdef Q_OS_WIN
+
+fs::path PathFromText(const QString& text) {
+    return fs::path(std::wstring(reinterpret_cast<const wchar_t*>(text.utf16()),
+                                 static_cast<std::size_t>(text.size())));
+}
+
+QString TextFromPath(const fs::path& path) {
+    const std::wstring& w = path.native();
+    return QString::fromWCharArray(w.data(), static_cast<qsizetype>(w.size()));
+}
+
+QString TextFromNativeBytes(const char* bytes) {
+    return QString::fromLocal8Bit(bytes);
+}
+
+#else
+
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00; // U+DC80..U+DCFF stand for the bytes 0x80..0xFF
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The length of the valid UTF-8 sequence at s[i] (shortest form, no surrogates, at most
+// U+10FFFF), or 0 when the byte there does not start one.
+std::size_t validSequence(const std::string& s, std::size_t i, char32_t& c) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char lead = b(i);
+    std::size_t n = 0;
+    char32_t min = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        n = 2, c = lead & 0x1F, min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        n = 3, c = lead & 0x0F, min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        n = 4, c = lead & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size())
+        return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (b(i + k) & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    return n;
+}
+
+QString decode(const std::string& s) {
+    QString out;
+    out.reserve(static_cast<qsizetype>(s.size()));
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char lead = static_cast<unsigned char>(s[i]);
+        if (lead < 0x80) {
+            out += QChar(lead);
+            ++i;
+            continue;
+        }
+        char32_t c = 0;
+        if (const std::size_t n = validSequence(s, i, c)) {
+            out += QString::fromUcs4(&c, 1);
+            i += n;
+        } else {
+            out += QChar(static_cast<char16_t>(kEscapeBase + lead));
+            ++i;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+fs::path PathFromText(const QString& text) {
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(text.size()) * 3);
+    const char16_t* u = reinterpret_cast<const char16_t*>(text.utf16());
+    const std::size_t n = static_cast<std::size_t>(text.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = u[i];
+        if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF) {
+            bytes += static_cast<char>(c - kEscapeBase);
+        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && u[i + 1] >= 0xDC00 &&
+                   u[i + 1] <= 0xDFFF) {
+            appendUtf8(bytes, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (u[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            appendUtf8(bytes, 0xFFFD); // a lone surrogate no decoding made
+        } else {
+            appendUtf8(bytes, c);
+        }
+    }
+    return fs::path(std::move(bytes));
+}
+
+QString TextFromPath(const fs::path& path) {
+    return decode(path.native());
+}
+
+QString TextFromNativeBytes(const char* bytes) {
+    return decode(bytes ? std::string(bytes) : std::string());
+}
+
+#endif
+
+} // namespace zr::platform
