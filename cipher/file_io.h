@@ -110,6 +110,12 @@ bool MakeWritable(const std::filesystem::path& path, IoError& error);
 // Flushes the folder entry of path to the device, so that a rename or delete is durable.
 void SyncParentFolder(const std::filesystem::path& path);
 
+// Whether the file system compares the names in folder ignoring letter case (FAT, exFAT, SMB,
+// NTFS, a case-folding ext4 folder). Found by a probe in that folder, never guessed from its
+// name: some such drivers give each spelling of one name its own inode number, so comparing
+// file identities alone does not show that two names lead to one file.
+bool FolderIgnoresCase(const std::filesystem::path& folder);
+
 // The system's reason for an error code, in Simplified Chinese where we know it.
 std::string ReasonText(int code);
 

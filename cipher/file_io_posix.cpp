@@ -1,12 +1,17 @@
 #include "file_io.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zr::io {
 
@@ -383,6 +388,65 @@ void SyncParentFolder(const fs::path& path) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+namespace {
+
+// The name with the case of its ASCII letters swapped; empty when it has no letter.
+std::string swapCase(const std::string& name) {
+    std::string out = name;
+    bool changed = false;
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A'), changed = true;
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a'), changed = true;
+    }
+    return changed ? out : std::string();
+}
+
+bool nameExists(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+} // namespace
+
+bool FolderIgnoresCase(const fs::path& folder) {
+    const fs::path dir = folder.empty() ? fs::path(".") : folder;
+    // First without writing: in a short listing, an entry whose other spelling is not listed
+    // by itself but can be looked up shows a folder that ignores case.
+    if (DIR* d = ::opendir(dir.c_str())) {
+        std::vector<std::string> names;
+        bool complete = false;
+        while (names.size() < 64) {
+            const dirent* e = ::readdir(d);
+            if (!e) {
+                complete = true;
+                break;
+            }
+            names.emplace_back(e->d_name);
+        }
+        ::closedir(d);
+        for (const std::string& name : complete ? names : std::vector<std::string>{}) {
+            const std::string other = swapCase(name);
+            if (other.empty() || std::find(names.begin(), names.end(), other) != names.end())
+                continue;
+            return nameExists(dir / other);
+        }
+    }
+    // Then with a file of our own, created in lower case and looked up in upper case.
+    static std::atomic<unsigned> counter{0};
+    const std::string lower = ".zr-case-probe-" + std::to_string(::getpid()) + "-" +
+                              std::to_string(counter.fetch_add(1));
+    const fs::path probe = dir / lower;
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false; // a folder we cannot write to receives no target either
+    ::close(fd);
+    const bool ignores = nameExists(dir / swapCase(lower));
+    ::unlink(probe.c_str());
+    return ignores;
 }
 
 std::string ReasonText(int code) {

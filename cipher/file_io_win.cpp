@@ -416,6 +416,12 @@ bool MakeWritable(const fs::path& path, IoError& error) {
 // returns on NTFS; a folder handle cannot be flushed without administrator rights.
 void SyncParentFolder(const fs::path&) {}
 
+// NTFS and FAT compare names ignoring case; a folder marked case-sensitive for the Linux
+// subsystem is rare enough to be treated the same, which can only refuse more.
+bool FolderIgnoresCase(const fs::path&) {
+    return true;
+}
+
 std::string ReasonText(int code) {
     switch (code) {
     case 0:

@@ -425,3 +425,13 @@ TEST(SlowTransform, FilesOver2GiBUseSixtyFourBitOffsets) {
               std::vector<std::uint8_t>(expected, expected + 4));
 }
 #endif
+
+#ifndef _WIN32
+TEST(FolderCase, AnOrdinaryFolderComparesNamesWithCaseAndKeepsNoProbe) {
+    TempDir dir;
+    EXPECT_FALSE(zr::io::FolderIgnoresCase(dir.path()));
+    WriteBytes(dir.path() / "Report.txt", PatternBytes(3));
+    EXPECT_FALSE(zr::io::FolderIgnoresCase(dir.path()));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+#endif
