@@ -1,5 +1,6 @@
 #include "zr_window.h"
 
+#include "window_caption.h"
 #include "window_registry.h"
 
 namespace zr::app {
@@ -34,6 +35,12 @@ void ZrWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void ZrWindow::showEvent(QShowEvent* event) {
+    // The native window is made by now, with the program's name as its title.
+    platform::KeepEmptyCaption(this);
+    QWidget::showEvent(event);
 }
 
 } // namespace zr::app

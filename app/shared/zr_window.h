@@ -5,6 +5,7 @@
 //   OnClose(); returning false keeps it open.
 // - The default button (Enter) and the cancel button (Esc) of a form, which plain Qt widgets
 //   (unlike dialogs) do not have.
+// - An empty caption stays empty in the title bar (see SetWindowCaption).
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -29,6 +30,7 @@ protected:
     virtual bool OnClose() { return true; }
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QPointer<QPushButton> default_;

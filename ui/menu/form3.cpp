@@ -7,6 +7,7 @@
 #include "menu_logic.h"
 #include "target_name.h"
 #include "ui_form3.h"
+#include "window_caption.h"
 #include "window_registry.h"
 
 #include <QDir>
@@ -312,7 +313,7 @@ void Form3::Timer1_timeout() {
 void Form3::Timer2_timeout() {
     auto& record = zr::app::Record();
     const QString caption = MarqueeStep(record.MenuTitleCount, record.MenuTitleAlt);
-    setWindowTitle(caption);
+    zr::platform::SetWindowCaption(this, caption);
 }
 
 } // namespace zr::ui

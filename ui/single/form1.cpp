@@ -10,6 +10,7 @@
 #include "path_text.h"
 #include "target_name.h"
 #include "ui_form1.h"
+#include "window_caption.h"
 #include "window_registry.h"
 
 #include <QFileInfo>
@@ -250,7 +251,7 @@ void Form1::Command2_clicked() {
 }
 
 void Form1::Timer1_timeout() {
-    setWindowTitle(MarqueeStep(Record().TitleCount, Record().TitleAlt));
+    platform::SetWindowCaption(this, MarqueeStep(Record().TitleCount, Record().TitleAlt));
 }
 
 } // namespace zr::ui
