@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
-#include <algorithm>
 
 namespace zr::ui {
 
@@ -273,20 +272,9 @@ void Form3::Command4_clicked() {
 }
 
 void Form3::Command6_clicked() {
-    zr::app::ZrWindow* w = Open("Form7");
-    if (!w)
-        return;
-    // Beside the menu, on the same screen.
-    QPoint at(frameGeometry().right() + 1, frameGeometry().top());
-    if (const QScreen* s = screen()) {
-        const QRect area = s->availableGeometry();
-        if (at.x() + w->frameGeometry().width() > area.right())
-            at.setX(std::max(area.left(), frameGeometry().left() - w->frameGeometry().width()));
-        at.setY(std::clamp(at.y(), area.top(),
-                           std::max(area.top(), area.bottom() - w->frameGeometry().height())));
-    }
-    w->move(at);
-    w->show();
+    // The shredder places itself, centred on the screen; the menu stays open.
+    if (zr::app::ZrWindow* w = Open("Form7"))
+        w->show();
 }
 
 void Form3::Drive1_changed() {
