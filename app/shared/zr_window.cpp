@@ -3,14 +3,45 @@
 #include "window_caption.h"
 #include "window_registry.h"
 
+#include <QApplication>
+
 namespace zr::app {
 
+namespace {
+bool Usable(const QPushButton* b) {
+    return b && b->isVisible() && b->isEnabled();
+}
+} // namespace
+
+ZrWindow::ZrWindow(QWidget* parent) : QWidget(parent) {
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now->window() == this)
+            MarkEnterButton();
+    });
+}
+
+ZrWindow::~ZrWindow() {
+    // The controls are destroyed after this, and the focus moves while they go.
+    disconnect(focusWatch_);
+}
+
 void ZrWindow::SetDefaultButton(QPushButton* button) {
-    if (default_)
-        default_->setDefault(false);
     default_ = button;
-    if (default_)
-        default_->setDefault(true);
+    MarkEnterButton();
+}
+
+QPushButton* ZrWindow::FocusedButton() const {
+    auto* b = qobject_cast<QPushButton*>(focusWidget());
+    return b && b->window() == this && Usable(b) ? b : nullptr;
+}
+
+void ZrWindow::MarkEnterButton() {
+    QPushButton* focused = FocusedButton();
+    QPushButton* marked = focused ? focused : default_.data();
+    // Only this window's own buttons: a message box parented here has its own default.
+    for (QPushButton* b : findChildren<QPushButton*>())
+        if (b->window() == this)
+            b->setDefault(b == marked);
 }
 
 void ZrWindow::closeEvent(QCloseEvent* event) {
@@ -23,14 +54,21 @@ void ZrWindow::closeEvent(QCloseEvent* event) {
 }
 
 void ZrWindow::keyPressEvent(QKeyEvent* event) {
-    // Only keys the focused control did not take arrive here.
-    const auto usable = [](QPushButton* b) { return b && b->isVisible() && b->isEnabled(); };
+    // Only keys the focused control did not take arrive here. A button takes Enter itself
+    // when it carries the default frame; the focused one is clicked here in case it does not.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        event->modifiers() == Qt::NoModifier && usable(default_)) {
-        default_->click();
-        return;
+        modifiers == Qt::NoModifier) {
+        if (QPushButton* focused = FocusedButton()) {
+            focused->click();
+            return;
+        }
+        if (Usable(default_)) {
+            default_->click();
+            return;
+        }
     }
-    if (event->key() == Qt::Key_Escape && usable(cancel_)) {
+    if (event->key() == Qt::Key_Escape && Usable(cancel_)) {
         cancel_->click();
         return;
     }

@@ -3,8 +3,10 @@
 // - Closing it by its title bar (or close()) tells the registry, so that the next reference
 //   makes a fresh instance. A window that does something of its own on close overrides
 //   OnClose(); returning false keeps it open.
-// - The default button (Enter) and the cancel button (Esc) of a form, which plain Qt widgets
-//   (unlike dialogs) do not have.
+// - The keys of a form, which plain Qt widgets (unlike dialogs) do not have: Enter (also the
+//   keypad's) clicks the focused button, and the default button when the focus is on any other
+//   control; Esc clicks the cancel button. The button that Enter would click carries the
+//   default frame.
 // - An empty caption stays empty in the title bar (see SetWindowCaption).
 
 #include <QCloseEvent>
@@ -17,9 +19,10 @@ namespace zr::app {
 
 class ZrWindow : public QWidget {
 public:
-    explicit ZrWindow(QWidget* parent = nullptr) : QWidget(parent) {}
+    explicit ZrWindow(QWidget* parent = nullptr);
+    ~ZrWindow() override;
 
-    // The button that Enter clicks; shown with the default frame. nullptr for none.
+    // The button that Enter clicks when no button has the focus. nullptr for none.
     void SetDefaultButton(QPushButton* button);
     QPushButton* DefaultButton() const { return default_; }
     // The button that Esc clicks.
@@ -33,8 +36,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The focused button of this window, if one has the focus and can be clicked.
+    QPushButton* FocusedButton() const;
+    // Gives the default frame to the button Enter would click now, and takes it from the rest.
+    void MarkEnterButton();
+
     QPointer<QPushButton> default_;
     QPointer<QPushButton> cancel_;
+    QMetaObject::Connection focusWatch_;
 };
 
 } // namespace zr::app

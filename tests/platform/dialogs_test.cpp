@@ -5,7 +5,10 @@
 #include "zr_window.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 using namespace zr::platform;
@@ -71,21 +74,49 @@ TEST(Worker, ReportsProgressOnTheUiThreadAndFinishes) {
     EXPECT_FALSE(job.IsRunning());
 }
 
-TEST(ZrWindowKeys, EnterClicksTheDefaultAndEscTheCancelButton) {
+TEST(ZrWindowKeys, EnterClicksTheFocusedButtonElseTheDefaultAndEscTheCancelButton) {
     zr::app::ZrWindow w;
-    auto* ok = new QPushButton(&w);
-    auto* cancel = new QPushButton(&w);
+    auto* field = new QLineEdit(&w);
+    auto* ok = new QPushButton(QStringLiteral("ok"), &w);
+    auto* help = new QPushButton(QStringLiteral("help"), &w);
+    auto* cancel = new QPushButton(QStringLiteral("cancel"), &w);
+    auto* layout = new QVBoxLayout(&w);
+    for (QWidget* c : {static_cast<QWidget*>(field), static_cast<QWidget*>(ok),
+                       static_cast<QWidget*>(help), static_cast<QWidget*>(cancel)})
+        layout->addWidget(c);
     w.SetDefaultButton(ok);
     w.SetCancelButton(cancel);
     w.show();
-    QSignalSpy okSpy(ok, &QPushButton::clicked), cancelSpy(cancel, &QPushButton::clicked);
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(&w, &enter);
-    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(&w, &esc);
-    EXPECT_EQ(okSpy.count(), 1);
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QSignalSpy okSpy(ok, &QPushButton::clicked), helpSpy(help, &QPushButton::clicked),
+        cancelSpy(cancel, &QPushButton::clicked);
+    // Keys enter through the window, as the window system hands them over, and go to the
+    // focused control first.
+    const auto press = [&](Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(w.windowHandle(), key, m);
+    };
+
+    field->setFocus();
+    press(Qt::Key_Return);
+    press(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(okSpy.count(), 2);
+    EXPECT_TRUE(ok->isDefault());
+
+    help->setFocus(); // the focused button answers Enter and carries the default frame
+    EXPECT_TRUE(help->isDefault());
+    EXPECT_FALSE(ok->isDefault());
+    press(Qt::Key_Return);
+    press(Qt::Key_Enter, Qt::KeypadModifier);
+    press(Qt::Key_Escape);
+    EXPECT_EQ(helpSpy.count(), 2);
+    EXPECT_EQ(okSpy.count(), 2);
     EXPECT_EQ(cancelSpy.count(), 1);
+
+    field->setFocus(); // the frame goes back to the default button
+    EXPECT_TRUE(ok->isDefault());
+    EXPECT_FALSE(help->isDefault());
     ok->hide(); // a hidden default button is not clicked
-    QApplication::sendEvent(&w, &enter);
-    EXPECT_EQ(okSpy.count(), 1);
+    press(Qt::Key_Return);
+    EXPECT_EQ(okSpy.count(), 2);
 }
