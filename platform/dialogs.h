@@ -23,7 +23,7 @@ enum class MessageAnswer { Ok, Cancel };
 struct OpenFileRequest {
     QString title;       // dialog title; empty leaves the toolkit's own
     QString filter;      // "description|pattern|description|pattern", as the windows give it
-    bool multiSelect = false;
+    bool multiSelect = false; // several existing files; else one name, which need not exist
     QString initialName; // the file name the dialog opens with
 };
 

@@ -5,6 +5,7 @@
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextBoundaryFinder>
 
 namespace zr::platform {
 
@@ -29,11 +30,41 @@ void UseChineseFileTypes(QFileDialog& dialog) {
     dialog.setIconProvider(&types);
 }
 
+namespace {
+
+QString WithLineBreaks(const QString& text) {
+    // A line may break only where the rules of line breaking allow it; a long file name of
+    // letters and digits has no such place, and the box would cut it at its edge. Every run
+    // longer than this gets a zero-width space every so many characters.
+    constexpr qsizetype kLongestRun = 40;
+    QString out;
+    out.reserve(text.size() + text.size() / kLongestRun);
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = breaks.toNextBoundary();
+        if (end < 0)
+            end = text.size();
+        qsizetype run = 0;
+        for (qsizetype i = start; i < end; ++i, ++run) {
+            if (run >= kLongestRun && !text[i].isLowSurrogate()) {
+                out += QChar(0x200B);
+                run = 0;
+            }
+            out += text[i];
+        }
+        start = end;
+    }
+    return out;
+}
+
+} // namespace
+
 MessageAnswer QtPlatform::Message(QWidget* parent, const QString& text, const QString& title,
                                   MessageButtons buttons, MessageIcon icon) {
     QMessageBox box(parent);
     box.setWindowTitle(title);
-    box.setText(text);
+    box.setText(WithLineBreaks(text));
     switch (icon) {
     case MessageIcon::None:
         box.setIcon(QMessageBox::NoIcon);
@@ -64,8 +95,12 @@ MessageAnswer QtPlatform::Message(QWidget* parent, const QString& text, const QS
 OpenFileResult QtPlatform::OpenFile(QWidget* parent, const OpenFileRequest& request) {
     QFileDialog dialog(parent, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
-                                           : QFileDialog::ExistingFile);
+    // One file may also be a name that does not exist yet (a new target); the windows check
+    // their sources themselves. Several files are chosen among existing ones.
+    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
+    // The list of types shows each description as the window wrote it, without the patterns
+    // the toolkit would add ("所有文件(*.*)", not "所有文件(*.*) (*)").
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(ToQtFilters(request.filter));
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("打开"));
     dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));

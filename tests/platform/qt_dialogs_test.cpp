@@ -1,0 +1,89 @@
+// The real seam: what the toolkit's dialogs show and accept.
+
+#include "qt_platform.h"
+#include "temp_dir.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+using zr::platform::OpenFileRequest;
+using zr::platform::QtPlatform;
+
+QString Q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+// Runs check on the modal dialog once it is shown; check must close it.
+template <class Dialog> void WhenShown(std::function<void(Dialog&)> check) {
+    QTimer::singleShot(0, [check] {
+        auto* d = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        check(*d);
+    });
+}
+
+TEST(QtDialogs, OneNameMayBeNewSeveralMustExistAndTypesShowTheirDescriptions) {
+    zr::test::TempDir dir;
+    QtPlatform qt;
+    OpenFileRequest one;
+    one.title = QStringLiteral("打开目标文件名:");
+    one.filter = QStringLiteral("所有文件(*.*)|*.*|*.ZR文件|*.ZR");
+    QStringList types;
+    WhenShown<QFileDialog>([&](QFileDialog& d) {
+        const auto* combo = d.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        for (int i = 0; combo && i < combo->count(); ++i)
+            types << combo->itemText(i);
+        // One that insists on existing files would answer the new name with a box of its own.
+        if (d.fileMode() == QFileDialog::ExistingFile)
+            return d.reject();
+        d.setDirectory(Q(dir.path()));
+        d.selectFile(QStringLiteral("new.bin")); // a name that does not exist yet
+        static_cast<QDialog&>(d).accept();       // the dialog's own checks run
+    });
+    const auto chosen = qt.OpenFile(nullptr, one);
+    EXPECT_TRUE(chosen.confirmed);
+    EXPECT_EQ(chosen.paths, QStringList{Q(dir / "new.bin")});
+    EXPECT_EQ(types, QStringList({QStringLiteral("所有文件(*.*)"), QStringLiteral("*.ZR文件")}));
+
+    OpenFileRequest several;
+    several.filter = QStringLiteral("所有文件(*.*)|*.*");
+    several.multiSelect = true;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    WhenShown<QFileDialog>([&](QFileDialog& d) {
+        mode = d.fileMode();
+        d.reject();
+    });
+    EXPECT_FALSE(qt.OpenFile(nullptr, several).confirmed);
+    EXPECT_EQ(mode, QFileDialog::ExistingFiles);
+}
+
+TEST(QtDialogs, AMessageWithALongFileNameWrapsInsideTheBox) {
+    QtPlatform qt;
+    const QString text = QStringLiteral("无法写入目标文件：/tmp/") +
+                         QString(220, QLatin1Char('a')) +
+                         QStringLiteral("/report.doc.ZR（这是一个文件夹，不是文件）");
+    WhenShown<QMessageBox>([](QMessageBox& box) {
+        const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        // The widest piece the text cannot be broken in fits the label.
+        EXPECT_LE(label->minimumSizeHint().width(), label->width());
+        EXPECT_LE(box.frameGeometry().right(), box.screen()->availableGeometry().right());
+        box.accept();
+    });
+    qt.Message(nullptr, text, QStringLiteral("注意："), zr::platform::MessageButtons::Ok,
+               zr::platform::MessageIcon::Warning);
+}
+
+} // namespace
