@@ -127,6 +127,11 @@ bool DriveListBox::SetDriveFor(const QString& path) {
     return true;
 }
 
+bool DriveListBox::FollowFolder(const QString& path) {
+    const QSignalBlocker block(this);
+    return SetDriveFor(path);
+}
+
 void DriveListBox::IndexChanged(int index) {
     if (index >= 0)
         emit changed(Drive());

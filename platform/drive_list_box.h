@@ -28,6 +28,10 @@ public:
     // Chooses the listed drive that holds path (the longest root it starts with); emits
     // changed() when that is another drive than before. False when no listed drive holds it.
     bool SetDriveFor(const QString& path);
+    // The same without changed(): for a folder list that moved by itself (above a drive's
+    // root, or onto another drive), so that the list shows the drive that holds it and
+    // choosing the earlier drive again is a change.
+    bool FollowFolder(const QString& path);
     // Replaces the list (the system's roots by default; tests give their own).
     void SetDrives(const QStringList& roots);
     // Reads the system's drives again, keeping the choice when it is still listed.

@@ -71,6 +71,12 @@ mfiles::mfiles() : ui_(std::make_unique<Ui::mfiles>()) {
     // first tick shows it in Text1.
     if (ui_->Drive1->SetDriveFor(ui_->Dir1->Path()))
         syncedDrive_ = ui_->Drive1->Drive();
+    // A folder opened above the drive's root (or on another drive) moves the drive list along,
+    // without sending Dir1 back to that drive's root on the next tick.
+    connect(ui_->Dir1, &zr::platform::DirListBox::changed, this, [this](const QString& path) {
+        if (ui_->Drive1->FollowFolder(path))
+            syncedDrive_ = ui_->Drive1->Drive();
+    });
 
     // Load: the layout, then both buttons that need a list entry off. Dir1 and Text1 wait for
     // the first tick.

@@ -79,10 +79,7 @@ Form3::Form3() : ui(std::make_unique<Ui::Form3>()) {
     connect(ui->Dir1, &zr::platform::DirListBox::changed, this, &Form3::Dir1_changed);
 
     // The lists start at the current folder and the drive that holds it.
-    {
-        const QSignalBlocker block(ui->Drive1);
-        ui->Drive1->SetDriveFor(ui->Dir1->Path());
-    }
+    ui->Drive1->FollowFolder(ui->Dir1->Path());
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer2.setObjectName(QStringLiteral("Timer2"));
@@ -282,11 +279,11 @@ void Form3::Drive1_changed() {
         return;
     // A drive that cannot be read (gone, or not ready): the list stays where it was, and the
     // drive list goes back to the drive that holds it.
-    const QSignalBlocker block(ui->Drive1);
-    ui->Drive1->SetDriveFor(ui->Dir1->Path());
+    ui->Drive1->FollowFolder(ui->Dir1->Path());
 }
 
 void Form3::Dir1_changed() {
+    ui->Drive1->FollowFolder(ui->Dir1->Path());
     if (folderView_)
         ui->Label7->setText(ui->Dir1->Path());
 }

@@ -170,6 +170,27 @@ TEST_F(BatchWindowTest, TickShowsTheFolderListsPathAndFollowsADriveChange) {
     EXPECT_TRUE(C<QPushButton>("Command3")->isEnabled());
 }
 
+TEST_F(BatchWindowTest, AFolderAboveTheDrivesRootStaysAndTheDriveListFollowsIt) {
+    TempDir a;
+    fs::create_directory(a / "home");
+    auto* drives = C<zr::platform::DriveListBox>("Drive1");
+    auto* text = C<QLineEdit>("Text1");
+    drives->SetDrives({QStringLiteral("/"), Q(a / "home")});
+    drives->setCurrentIndex(1);
+    m->Timer1_timeout();
+    ASSERT_EQ(text->text(), Q(a / "home"));
+    QTest::keyClick(C<zr::platform::DirListBox>("Dir1"), Qt::Key_Backspace); // up, off the drive
+    m->Timer1_timeout();
+    EXPECT_EQ(text->text(), Q(a.path()));
+    EXPECT_EQ(drives->Drive(), QStringLiteral("/"));
+    drives->setCurrentIndex(1); // the earlier drive, chosen again
+    m->Timer1_timeout();
+    EXPECT_EQ(text->text(), Q(a / "home"));
+    // Text1 only shows the folder: typing there changes nothing the tick would overwrite.
+    QTest::keyClicks(text, QStringLiteral("lder"));
+    EXPECT_EQ(text->text(), Q(a / "home"));
+}
+
 TEST_F(BatchWindowTest, ClosingTheWindowEndsTheProgramWithoutAQuestion) {
     Add({S("/d/1")});
     p.Clear();

@@ -280,6 +280,25 @@ TEST_F(MainMenu, ADriveThatCannotBeReadLeavesTheFolderWhereItWas) {
     EXPECT_EQ(drive1->Drive(), QStringLiteral("/"));
 }
 
+TEST_F(MainMenu, DriveListFollowsTheFolderListAboveADrivesRoot) {
+    fs::create_directories(tmp / "home");
+    Form3& m = Menu();
+    auto* dir1 = Control<DirListBox>(m, "Dir1");
+    auto* drive1 = Control<DriveListBox>(m, "Drive1");
+    QTest::mouseClick(Control<QLabel>(m, "Label4"), Qt::LeftButton);
+    drive1->SetDrives({"/", Q(tmp / "home")});
+    drive1->setCurrentIndex(1);
+    ASSERT_EQ(dir1->Path(), Q(tmp / "home"));
+    // Up one level, out of that drive: the drive list shows the drive that holds the folder.
+    QTest::keyClick(dir1, Qt::Key_Backspace);
+    EXPECT_EQ(dir1->Path(), Q(tmp.path()));
+    EXPECT_EQ(drive1->Drive(), QStringLiteral("/"));
+    EXPECT_EQ(Control<QLabel>(m, "Label7")->text(), Q(tmp.path()));
+    // So that choosing the earlier drive again goes there.
+    drive1->setCurrentIndex(1);
+    EXPECT_EQ(dir1->Path(), Q(tmp / "home"));
+}
+
 class FolderOk : public MainMenu {
 protected:
     // Chooses the folder in the folder view and presses OK.
