@@ -8,6 +8,7 @@
 #include "form6.h"
 #include "form7.h"
 #include "mfiles.h"
+#include "path_text.h"
 #include "startup.h"
 #include "window_registry.h"
 
@@ -58,6 +59,11 @@ int main(int argc, char** argv) {
     zr::app::RegisterWindow<zr::ui::form6>();
     zr::app::RegisterWindow<zr::ui::Form7>();
 
-    zr::app::RunStartup(QCoreApplication::applicationFilePath(), app.arguments().mid(1));
+    // The arguments as the system handed them over (Qt has taken out its own options): a file
+    // name that is not UTF-8 keeps its bytes, which QCoreApplication::arguments() would lose.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << zr::platform::TextFromNativeBytes(argv[i]);
+    zr::app::RunStartup(QCoreApplication::applicationFilePath(), arguments);
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "app_record.h"
+#include "path_text.h"
 #include "shell_association.h"
 #include "target_name.h"
 #include "window_registry.h"
@@ -16,7 +17,7 @@ namespace zr::app {
 void RunStartup(const QString& programFile, const QStringList& arguments) {
     Record().AppPath = QDir::toNativeSeparators(QFileInfo(programFile).absolutePath());
     // Before the command line is read, and whatever becomes of it.
-    WriteShellAssociation(std::filesystem::path(programFile.toStdU16String()));
+    WriteShellAssociation(platform::PathFromText(programFile));
 
     if (const std::optional<QString> file = HandedOnFile(arguments)) {
         ZrWindow& form1 = Windows().Get(QStringLiteral("Form1"));

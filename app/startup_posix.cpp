@@ -1,15 +1,17 @@
 #include "app_record.h"
 #include "command_line.h"
+#include "path_text.h"
 #include "startup.h"
 
 namespace zr::app {
 
 std::optional<QString> HandedOnFile(const QStringList& arguments) {
+    // The test looks at the bytes of each name, and the file goes on with the same bytes.
     std::vector<std::string> args;
     for (const QString& a : arguments)
-        args.push_back(a.toStdString());
+        args.push_back(platform::PathFromText(a).native());
     const std::optional<std::string> file = FileFromArguments(args);
-    Record().CmdLine = file ? QString::fromStdString(*file) : QString();
+    Record().CmdLine = file ? platform::TextFromNativeBytes(file->c_str()) : QString();
     if (!file)
         return std::nullopt;
     return Record().CmdLine;

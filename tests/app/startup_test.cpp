@@ -1,13 +1,18 @@
 #include "app_record.h"
 #include "form1.h"
+#include "path_text.h"
 #include "scripted_platform.h"
 #include "startup.h"
+#include "temp_dir.h"
 #include "window_registry.h"
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <vector>
 
+namespace fs = std::filesystem;
 using zr::app::Control;
 using zr::app::Record;
 using zr::app::RunStartup;
@@ -24,12 +29,23 @@ protected:
     void SetUp() override {
         zr::app::RegisterWindow<zr::ui::Form1>();
         zr::app::RegisterWindow<StandInForm3>();
+        // Every start writes the desktop association: into a throwaway home, never the real
+        // one of whoever runs the tests.
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+            saved.emplace_back(name, qgetenv(name));
+        qputenv("HOME", QByteArray::fromStdString(home.path().string()));
+        qunsetenv("XDG_DATA_HOME");
+        qunsetenv("XDG_CONFIG_HOME");
     }
     void TearDown() override {
         Windows().UnloadAll();
         zr::app::ResetRecord();
+        for (const auto& [name, value] : saved)
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
     zr::platform::ScriptedPlatform platform;
+    zr::test::TempDir home;
+    std::vector<std::pair<const char*, QByteArray>> saved;
 };
 
 TEST_F(Startup, OneAbsoluteFileOpensTheSingleFileWindowForIt) {
@@ -47,6 +63,22 @@ TEST_F(Startup, OneAbsoluteFileOpensTheSingleFileWindowForIt) {
     EXPECT_EQ(f1.focusWidget(), Control<QLineEdit>(f1, "T_EnCode"));
     EXPECT_EQ(Record().TitleCount, 50);    // its load ran
     EXPECT_TRUE(platform.calls.isEmpty()); // nothing checked, nothing shown
+}
+
+TEST_F(Startup, WritesTheAssociationIntoTheHomeItRunsWith) {
+    RunStartup(QStringLiteral("/usr/bin/zr"), {});
+    EXPECT_FALSE(fs::is_empty(home / ".local" / "share" / "applications"));
+}
+
+TEST_F(Startup, ANameThatIsNotUtf8ReachesTheWindowWithItsBytes) {
+    const std::string gbk = "/data/\xb2\xe2\xca\xd4.doc"; // "测试.doc" in GBK
+    RunStartup(QStringLiteral("/usr/bin/zr"), {zr::platform::TextFromNativeBytes(gbk.c_str())});
+    auto& f1 = Windows().Get(QStringLiteral("Form1"));
+    const auto bytes = [&](const char* field) {
+        return zr::platform::PathFromText(Control<QLineEdit>(f1, field)->text()).native();
+    };
+    EXPECT_EQ(bytes("T_SourceFile"), gbk);
+    EXPECT_EQ(bytes("T_TargetFile"), gbk + ".ZR");
 }
 
 TEST_F(Startup, EncryptedFileGetsTheDecryptedName) {

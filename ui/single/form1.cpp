@@ -13,7 +13,6 @@
 #include "window_caption.h"
 #include "window_registry.h"
 
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -142,7 +141,8 @@ void Form1::C_Ok_clicked() {
     if (ui_->T_EnCode->text() != ui_->T_ConfirmEnCode->text())
         return Refuse(QStringLiteral("确认密钥不对！"), kNote, MessageIcon::Question,
                       ui_->T_EnCode);
-    if (!QFileInfo::exists(source))
+    std::error_code ec;
+    if (!std::filesystem::exists(PathOf(source), ec))
         return Refuse(QStringLiteral("源文件名不存在！"), kNote, MessageIcon::None,
                       ui_->T_SourceFile);
     std::int32_t seed = 0;

@@ -2,6 +2,7 @@
 #include "form1.h"
 #include "form2.h"
 #include "marquee.h"
+#include "path_text.h"
 #include "scripted_platform.h"
 #include "temp_dir.h"
 #include "window_registry.h"
@@ -245,6 +246,18 @@ TEST_F(SingleFileWindow, JobRunsOffTheUiThreadThenReportsAndRoundTrips) {
     Control<QPushButton>(w, "C_Ok")->click();
     ASSERT_TRUE(WaitIdle(w));
     EXPECT_EQ(zr::test::ReadBytes(dir / "back.bin"), bytes);
+}
+
+TEST_F(SingleFileWindow, ANameThatIsNotUtf8KeepsItsBytesFromTheFieldToTheJob) {
+    const fs::path gbk = dir / "\xb2\xe2\xca\xd4.doc"; // "测试.doc" in GBK
+    zr::test::WriteBytes(gbk, zr::test::PatternBytes(1000));
+    Form1& w = Open();
+    const QString source = zr::platform::TextFromPath(gbk);
+    Fill(w, source, source + QStringLiteral(".ZR"), "k", "k");
+    Control<QPushButton>(w, "C_Ok")->click();
+    ASSERT_TRUE(WaitIdle(w));
+    EXPECT_EQ(platform.Messages().last().text, QStringLiteral("加密/解密完毕！"));
+    EXPECT_TRUE(fs::exists(dir / "\xb2\xe2\xca\xd4.doc.ZR"));
 }
 
 TEST_F(SingleFileWindow, EmptyKeysAndEmptySourceStillRunTheJob) {
