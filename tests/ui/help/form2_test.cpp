@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 using zr::app::Control;
@@ -18,6 +19,10 @@ using zr::platform::MessageButtons;
 using zr::platform::MessageIcon;
 using zr::platform::ScriptedPlatform;
 using zr::ui::Form2;
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -139,6 +144,61 @@ TEST_F(HelpWindow, FontsAndWrapping) {
         EXPECT_LE(bottom, Control<QLabel>(help, order[i + 1])->y()) << order[i];
     }
     EXPECT_TRUE(Control<QLabel>(help, "Label11")->text().contains(QStringLiteral("“C:\\abcZR”")));
+}
+
+TEST_F(HelpWindow, TextsAndColoursAsWritten) {
+    Form2& help = OpenHelp(3);
+    const QColor kBlack(0, 0, 0), kDarkRed(192, 0, 0), kBlue(0, 0, 255), kGreen(0, 128, 0),
+        kMaroon(128, 0, 0);
+    const struct {
+        const char* name;
+        const char* text;
+        QColor colour;
+    } table[] = {
+        {"Label1",
+         "    随着微机使用的普及，利用微机处理信息与日俱增，特别是公共场所，信息（文件"
+         "）的安全是困扰我们的一大难题。如何方便、有效地保护好信息的安全，是我们必须考"
+         "虑的问题。本软件可以助您一臂之力。",
+         kBlack},
+        {"Label2", "    本软件具有如下优点：", kDarkRed},
+        {"Label3", "    1）简单，易实现，可加密任意类型的文件；", kBlue},
+        {"Label4", "    2）密钥长度不限，通过不断变化，把相关信息整合到文件每一个字节中；", kBlue},
+        {"Label5",
+         "    3）解密时不判断密钥的正确性，对非法密钥进行解密时，实际上是对密文再加密"
+         "；",
+         kBlue},
+        {"Label6", "    4）每个字节处理方法相同，但关键值不同，不容易破译。", kBlue},
+        {"Label10", "使用方法：", kDarkRed},
+        {"Label11",
+         "    很简单，如果想加密单个文件，单击<加密/解密单个文件>,然后选择源文件名（注"
+         "：如果此时单击“取消”，双击源文件名所对应的文本框，也可选择源文件名)，剩下的"
+         "工作就更简单了，慢慢琢磨吧！重新运行该程序则可解密；同理还可<加密/解密整个文"
+         "件夹>(注：不对该文件夹的子文件夹加密），例：加密“C:\\abc”文件夹，则加密后的"
+         "文件全部存放在新建的“C:\\abcZR”文件夹中，解密时重新运行该程序，则“C:\\abcZR”"
+         "文件夹中的加密文件自动解密到“C:\\abc”文件夹中。",
+         kBlue},
+        {"Label12",
+         "    注：如果想在资源管理器中加密（或解密）某一文件，可使用弹出式菜单（上下文"
+         "菜单），即：直接在该文件名上单击右键。如果对扩展名为“.ZR”的文件进行解密，也"
+         "可双击该文件名。",
+         kGreen},
+        {"Label9", "返回", kMaroon},
+    };
+    for (const auto& row : table) {
+        auto* l = Control<QLabel>(help, row.name);
+        // What the label shows, also where it is set as rich text for its line height.
+        QTextDocument shown;
+        shown.setHtml(l->text());
+        const QString text = l->textFormat() == Qt::RichText ? shown.toPlainText() : l->text();
+        EXPECT_EQ(text, QString::fromUtf8(row.text)) << row.name;
+        EXPECT_EQ(l->palette().color(QPalette::WindowText), row.colour) << row.name;
+    }
+    // The first text stands on silver, the others on the window.
+    const QImage page = help.grab().toImage();
+    EXPECT_EQ(page.pixelColor(Control<QLabel>(help, "Label1")->geometry().topLeft() + QPoint(2, 2)),
+              QColor(192, 192, 192));
+    EXPECT_EQ(page.pixelColor(Control<QLabel>(help, "Label2")->geometry().topLeft() + QPoint(2, 2)),
+              help.palette().color(QPalette::Window));
 }
 
 TEST(AboutMessage, VersionAndCreditTitledOkOnlyWithoutIcon) {

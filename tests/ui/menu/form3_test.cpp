@@ -107,15 +107,61 @@ TEST_F(MainMenu, OpensInTheNormalViewWithItsTextsFontsAndButtons) {
     EXPECT_TRUE(m.windowTitle().isEmpty());
     ExpectShown(m, kNormalView, true);
     ExpectShown(m, kFolderView, false);
-    auto* label2 = Control<QLabel>(m, "Label2");
-    EXPECT_EQ(label2->geometry(), QRect(32, 64, 136, 16));
-    EXPECT_EQ(label2->font().pointSizeF(), 12);
-    EXPECT_EQ(TextColor(label2), kDarkRed);
-    EXPECT_EQ(Control<QLabel>(m, "Label3")->font().family(), QStringLiteral("Times New Roman"));
-    EXPECT_EQ(Control<QLabel>(m, "Label1")->font().pointSizeF(), 10.5);
-    EXPECT_EQ(Control<QLabel>(m, "Label1")->font().family(), QStringLiteral("宋体"));
+    // Every control: place (twips / 15), text, font and colour. Colour none: the default
+    // colour of the window's text; size 0: the buttons' system size.
+    const QColor kBlack(0, 0, 0), kDarkBlue(0, 0, 192);
+    const QColor kDefault = m.palette().color(QPalette::WindowText);
+    const struct {
+        const char* name;
+        QRect place;
+        const char* text;
+        const char* family;
+        double points;
+        QColor colour;
+    } table[] = {
+        {"Label1", {24, 16, 217, 14}, "欢迎使用加密/解密，对您的支持表", "宋体", 10.5, kBlack},
+        {"Label3",
+         {24, 32, 210, 16},
+         "示感谢。请将鼠标移向红色文字。",
+         "Times New Roman",
+         10.5,
+         kDefault},
+        {"Label2", {32, 64, 136, 16}, "加密/解密单个文件", "宋体", 12, kDarkRed},
+        {"Label9", {32, 88, 136, 16}, "加密/解密多个文件", "宋体", 12, kDarkRed},
+        {"Label4", {32, 112, 152, 16}, "加密/解密整个文件夹", "宋体", 12, kDarkRed},
+        // Wider than the 1680 twips of the classic form, for this program's credit line.
+        {"Label6", {120, 152, 144, 16}, "设计人：zr 开发组", "宋体", 12, kDefault},
+        {"Label7", {8, 8, 353, 17}, "", "宋体", 10.5, kDarkRed},
+        {"Label8",
+         {208, 80, 137, 33},
+         "    注：红色文字为您所选的文件夹。",
+         "宋体",
+         10.5,
+         kDarkBlue},
+        {"Command6", {256, 8, 81, 25}, "碎纸机(&B)", "宋体", 0, QColor()},
+        {"Command3", {256, 40, 81, 25}, "关  于(&A)", "宋体", 0, QColor()},
+        {"Command4", {256, 72, 81, 25}, "帮  助(&H)", "宋体", 0, QColor()},
+        {"Command1", {208, 144, 57, 25}, "确定", "宋体", 10.5, QColor()},
+        {"Command2", {280, 144, 57, 25}, "取消", "宋体", 10.5, QColor()},
+        {"Drive1", {184, 32, 169, 20}, nullptr, nullptr, 0, QColor()},
+        {"Dir1", {0, 32, 185, 146}, nullptr, nullptr, 0, QColor()},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        auto* c = Control<QWidget>(m, row.name);
+        EXPECT_EQ(c->geometry(), row.place);
+        if (row.text) {
+            const auto* label = qobject_cast<QLabel*>(c);
+            EXPECT_EQ(label ? label->text() : qobject_cast<QPushButton*>(c)->text(),
+                      QString::fromUtf8(row.text));
+            EXPECT_EQ(c->font().family(), QString::fromUtf8(row.family));
+        }
+        if (row.points > 0)
+            EXPECT_EQ(c->font().pointSizeF(), row.points);
+        if (row.colour.isValid())
+            EXPECT_EQ(TextColor(c), row.colour);
+    }
     EXPECT_EQ(Control<QLabel>(m, "Label6")->toolTip(), QStringLiteral("退出"));
-    EXPECT_EQ(Control<QPushButton>(m, "Command6")->font().family(), QStringLiteral("宋体"));
     EXPECT_EQ(m.DefaultButton(), Control<QPushButton>(m, "Command6"));
     EXPECT_EQ(m.CancelButton(), Control<QPushButton>(m, "Command2"));
 }
@@ -382,6 +428,30 @@ TEST_F(MainMenu, ButtonsOpenAboutHelpAndTheShredderCentredOnTheScreen) {
     EXPECT_EQ(Record().HelpCaller, 3);
     EXPECT_TRUE(Windows().Get("Form2").isVisible());
     EXPECT_FALSE(Windows().IsLoaded("Form3"));
+}
+
+// A window that counts its closing handlers.
+struct Watched : zr::app::ZrWindow {
+    static constexpr const char* kName = "Watched";
+    static inline int closings = 0;
+    bool OnClose() override { return ++closings, true; }
+};
+
+// The exit label without a stand-in for the end: every window goes at once, none of them runs
+// its closing handler, and the event loop returns.
+TEST_F(MainMenu, ExitLabelEndsTheProgramWithoutClosingEventsOfOtherWindows) {
+    zr::app::RegisterWindow<Watched>();
+    Windows().Get("Watched").show();
+    Form3& m = Menu();
+    QTimer::singleShot(0, &m,
+                       [&m] { QTest::mouseClick(Control<QLabel>(m, "Label6"), Qt::LeftButton); });
+    QTimer guard; // a program that does not end fails here instead of hanging
+    guard.callOnTimeout([] { QCoreApplication::exit(1); });
+    guard.start(10000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_FALSE(Windows().IsLoaded("Form3"));
+    EXPECT_FALSE(Windows().IsLoaded("Watched"));
+    EXPECT_EQ(Watched::closings, 0);
 }
 
 TEST_F(MainMenu, MultiFileEntryAndExitLabel) {
