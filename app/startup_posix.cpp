@@ -6,7 +6,7 @@
 namespace zr::app {
 
 std::optional<QString> HandedOnFile(const QStringList& arguments) {
-    // The test looks at the bytes of each name, and the file goes on with the same bytes.
+    // Whether a name is handed on is decided on its bytes, and the file goes on with them.
     std::vector<std::string> args;
     for (const QString& a : arguments)
         args.push_back(platform::PathFromText(a).native());
