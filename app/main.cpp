@@ -35,6 +35,9 @@ int main(int argc, char** argv) {
 #endif
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("zr"));
+    // Window managers and Wayland compositors match the windows to this desktop entry (its
+    // icon and name in task bars).
+    app.setDesktopFileName(QStringLiteral("org.zrproject.zr"));
     // The whole interface is Chinese, whatever the user's locale: also the toolkit's own
     // dialogs (file and font dialogs, their columns, buttons and dates).
     const QLocale chinese(QLocale::Chinese, QLocale::China);

@@ -24,6 +24,12 @@ const char* kHelp = R"(用法：
       粉碎文件：normal 一般删除；quick 先把长度置零再删除；
       thorough 先用零改写全部内容并写入磁盘再删除。符号链接只删除链接本身；
       管道、套接字、设备不予处理。每个未能粉碎的文件在标准错误上写一行原因。
+  zr-cli desktop install|remove|status
+      本用户的桌面集成：.ZR 文件类型、图标、菜单项和文件管理器里的“加密解密”。
+      zr 每次启动时写入缺少的部分；用户删除或改过的文件、用户自己的选择
+      （例如 .ZR 的默认打开方式）保持不动；系统范围已安装同一个 zr 时只写入
+      系统没有的部分。install：写回全部并开启；remove：删除 zr 写入主文件夹的
+      全部文件，此后不再写入，直到 install；status：列出每一项的情况。
 
 选项：
   --key-stdin      从标准输入读取一行作为密钥（空行即空密钥）；
@@ -60,6 +66,8 @@ int main(int argc, char** argv) {
         return zr::cli::RunFolder(argc, argv, 2);
     if (command == "shred")
         return zr::cli::RunShred(argc, argv, 2);
+    if (command == "desktop")
+        return zr::cli::RunDesktop(argc, argv, 2);
     zr::cli::PrintUsageError("未知命令：" + command);
     return zr::cli::kExitUsage;
 }

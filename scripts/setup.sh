@@ -29,7 +29,17 @@ case $mode in
 run)
   cmake --preset default -DZR_BUILD_TESTS=OFF -DZR_BUILD_BENCH=OFF
   cmake --build --preset default
-  $SUDO cmake --install build
+  $SUDO cmake --install build --strip
+  # No trigger watches /usr/local: update the databases the install wrote into (an icon cache
+  # only where one is kept, since a stale one would hide icons installed later).
+  share=/usr/local/share
+  if command -v update-mime-database >/dev/null; then $SUDO update-mime-database $share/mime; fi
+  if command -v update-desktop-database >/dev/null; then
+    $SUDO update-desktop-database -q $share/applications
+  fi
+  if [ -f $share/icons/hicolor/icon-theme.cache ] && command -v gtk-update-icon-cache >/dev/null; then
+    $SUDO gtk-update-icon-cache -q $share/icons/hicolor
+  fi
   exec /usr/local/bin/zr
   ;;
 test)
