@@ -227,7 +227,8 @@ std::string DesktopEntry(const std::string& program) {
 std::string NautilusScript(const std::string& program) {
     // Nautilus gives the local selection one path a line in the variable; its arguments are
     // names relative to the folder, which it mangles when they hold a "%". Scripts cannot be
-    // kept off folders, so a folder alone gets an answer instead of a window that fails later.
+    // kept off folders, so a folder alone gets an answer instead of a window that fails later;
+    // without a way to show one, zr's main menu opens, where folders are handled.
     return "#!/bin/sh\n"
            "# 加密解密: opens zr for the selected files. Written by zr; \"zr-cli desktop remove\"\n"
            "# takes it away.\n"
@@ -256,8 +257,12 @@ std::string NautilusScript(const std::string& program) {
            "    exec kdialog --title zr --msgbox \"$text\"\n"
            "  elif command -v notify-send >/dev/null 2>&1; then\n"
            "    exec notify-send --icon=zr zr \"$text\"\n"
+           "  elif command -v gdbus >/dev/null 2>&1 && gdbus call --session \\\n"
+           "      --dest org.freedesktop.Notifications --object-path /org/freedesktop/Notifications \\\n"
+           "      --method org.freedesktop.Notifications.Notify zr 0 zr zr \"$text\" [] {} -1 \\\n"
+           "      >/dev/null 2>&1; then\n"
+           "    exit 0\n"
            "  fi\n"
-           "  exec xmessage -center \"$text\"\n"
            "fi\n"
            "exec " +
            ShellWord(program) + " \"$@\"\n";

@@ -17,6 +17,7 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM HUP PIPE
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
 # No desktop is detected, so xdg-open uses its generic opener; the machine's own data is out of
