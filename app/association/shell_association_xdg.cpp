@@ -483,9 +483,18 @@ Outcome RemoveXdgAssociation(const Places& places, const fs::path& program) {
                 record.Set({f.kind, f.path, ContentHash(*now.content), false});
         }
     }
+    // Only the places zr writes to: a damaged record cannot take the user's files away.
+    const std::vector<PlannedFile> planned = PlanFiles("/usr/bin/zr", places);
+    const auto zrsPlace = [&](const RecordEntry& entry) {
+        return std::any_of(planned.begin(), planned.end(), [&](const PlannedFile& f) {
+            return f.path == entry.path && f.kind == entry.kind;
+        });
+    };
     bool mimeChanged = false;
     bool desktopChanged = false;
     for (const RecordEntry& entry : record.entries) {
+        if (!zrsPlace(entry))
+            continue;
         const Snapshot now = look(entry.path, entry.kind != FileKind::Whole);
         const Decision d =
             now.link && entry.kind == FileKind::Whole ? Decision{} : takeAway(entry, now);
@@ -517,8 +526,14 @@ Outcome RemoveXdgAssociation(const Places& places, const fs::path& program) {
     std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
         return a.string().size() > b.string().size();
     });
+    const auto under = [](const fs::path& folder, const fs::path& base) {
+        const fs::path rest = folder.lexically_relative(base);
+        return !rest.empty() && *rest.begin() != "..";
+    };
     for (const fs::path& folder : folders)
-        ::rmdir(folder.c_str());
+        if (under(folder, places.dataHome) || under(folder, places.configHome) ||
+            under(places.dataHome, folder) || under(places.configHome, folder))
+            ::rmdir(folder.c_str());
     record = Record{};
     record.enabled = false;
     saveRecord(places, record, before, outcome);

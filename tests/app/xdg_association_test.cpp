@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iomanip>
 #include <iterator>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -407,6 +408,11 @@ TEST_F(XdgAssociation, RemoveTakesAwayWhatZrWroteAndItStaysAway) {
     writeText(data() / "applications/mine.desktop", "[Desktop Entry]\n");
     run(kProgram);
     writeText(data() / "kio/servicemenus/zr.desktop", "changed by the user\n");
+    // A damaged record naming a file of the user's does not get it deleted.
+    std::ofstream(RecordPath(PlacesFromEnvironment()), std::ios::app)
+        << "file new " << std::hex << std::setw(16) << std::setfill('0')
+        << ContentHash("[Desktop Entry]\n") << " "
+        << (data() / "applications/mine.desktop").string() << "\n";
 
     const Outcome removed = RemoveXdgAssociation(PlacesFromEnvironment());
     EXPECT_TRUE(removed.failures.empty());
