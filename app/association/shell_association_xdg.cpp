@@ -203,7 +203,8 @@ Decision takeAway(const RecordEntry& entry, const Snapshot& now) {
     Decision d;
     if (!now.content)
         return d;
-    if ((entry.kind == FileKind::Whole || entry.created) &&
+    // A file reached through a link lives where the user put it: only zr's part goes.
+    if ((entry.kind == FileKind::Whole || entry.created) && !now.link &&
         ContentHash(*now.content) == entry.hash) {
         d.remove = true;
         return d;
