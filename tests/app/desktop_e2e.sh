@@ -1,22 +1,17 @@
 #!/bin/sh
 # zr's desktop integration as a user meets it, in a fresh home on a real X display without a
 # desktop: the first start, the files the file managers read, a double-click through xdg-open's
-# own opener, a default the user chose, and `zr-cli desktop remove`.
+# own opener, a default the user chose, and `zr-cli desktop remove`. Run under with_xvfb.sh.
 #   desktop_e2e.sh ZR ZR-CLI
 set -eu
 zr=$(readlink -f "$1")
 cli=$(readlink -f "$2")
-for tool in Xvfb xdotool xdg-open xdg-mime; do
+for tool in xdotool xdg-open xdg-mime; do
   command -v $tool >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
 tmp=$(mktemp -d)
-xvfb=
-cleanup() {
-  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
+trap 'rm -rf "$tmp"' EXIT
 trap "exit 1" INT TERM HUP PIPE
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
@@ -30,14 +25,6 @@ ln -s /usr/share/mime "$tmp/usr/share/mime"
 printf '<?xml version="1.0" encoding="UTF-8"?>\n<actions>\n<action>\n<name>Open Terminal Here</name>\n<directories/>\n</action>\n</actions>\n' \
   >"$tmp/etc/xdg/Thunar/uca.xml"
 echo "mine" >"$HOME/notes.txt"
-
-# Xvfb picks a free display itself, so that tests running side by side never share one.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-[ -s "$tmp/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$tmp/display")"
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 # Starts zr without a file, waits for its main menu and closes it.
 start_once() {
