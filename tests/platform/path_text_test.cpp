@@ -10,7 +10,7 @@ using zr::platform::TextFromPath;
 TEST(PathText, EveryByteOfANameSurvivesTheRoundTrip) {
     // A GBK name ("测试.doc"), a stray continuation byte, a truncated sequence, an overlong
     // slash and an encoded surrogate: none of them is UTF-8, all must come back unchanged.
-    for (const std::string bytes :
+    for (const std::string& bytes :
          {std::string("/tmp/\xb2\xe2\xca\xd4.doc"), std::string("/a/\x80x"),
           std::string("/a/\xe6\xb5"), std::string("/a/\xc0\xaf"), std::string("/a/\xed\xa0\x80")}) {
         const QString text = TextFromPath(std::filesystem::path(bytes));

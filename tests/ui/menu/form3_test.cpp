@@ -156,10 +156,12 @@ TEST_F(MainMenu, OpensInTheNormalViewWithItsTextsFontsAndButtons) {
                       QString::fromUtf8(row.text));
             EXPECT_EQ(c->font().family(), QString::fromUtf8(row.family));
         }
-        if (row.points > 0)
+        if (row.points > 0) {
             EXPECT_EQ(c->font().pointSizeF(), row.points);
-        if (row.colour.isValid())
+        }
+        if (row.colour.isValid()) {
             EXPECT_EQ(TextColor(c), row.colour);
+        }
     }
     EXPECT_EQ(Control<QLabel>(m, "Label6")->toolTip(), QStringLiteral("退出"));
     EXPECT_EQ(m.DefaultButton(), Control<QPushButton>(m, "Command6"));
