@@ -51,13 +51,12 @@ bool sourceEndsAt(io::File& source, std::int64_t length, io::IoError& e) {
     return true;
 }
 
-// Reads the source again, transforms it afresh and compares it with what the device holds.
-TransformResult verifyTarget(io::File& target, const fs::path& targetPath, io::File& source,
-                             const fs::path& sourcePath, std::int32_t seed, std::int64_t length,
-                             const TransformOptions& options) {
+// Reads the source again, transforms it afresh and compares it with what target holds; the
+// caller has flushed target to the device.
+TransformResult compareTarget(io::File& target, const fs::path& targetPath, io::File& source,
+                              const fs::path& sourcePath, std::int32_t seed, std::int64_t length,
+                              const TransformOptions& options) {
     io::IoError e;
-    if (!target.Sync(e))
-        return fail(TransformStep::Write, targetPath, e);
     target.DropCache();
     auto actual = std::make_unique<std::uint8_t[]>(ReadAhead::kChunk);
     {
@@ -80,6 +79,16 @@ TransformResult verifyTarget(io::File& target, const fs::path& targetPath, io::F
     if (!sourceEndsAt(source, length, e))
         return fail(TransformStep::Read, sourcePath, e);
     return {};
+}
+
+// The same, after flushing target: what the device holds is what is compared.
+TransformResult verifyTarget(io::File& target, const fs::path& targetPath, io::File& source,
+                             const fs::path& sourcePath, std::int32_t seed, std::int64_t length,
+                             const TransformOptions& options) {
+    io::IoError e;
+    if (!target.Sync(e))
+        return fail(TransformStep::Write, targetPath, e);
+    return compareTarget(target, targetPath, source, sourcePath, seed, length, options);
 }
 
 } // namespace
@@ -152,6 +161,8 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
         return fail(TransformStep::Read, source, e);
 
     if (options.verify) {
+        if (options.verifying)
+            options.verifying();
         TransformResult v = verifyTarget(out.Handle(), target, in, source, seed, length, options);
         if (!v.ok())
             return v;
@@ -167,6 +178,40 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
     ok.length = length;
     ok.source = sourceId;
     return ok;
+}
+
+TransformResult VerifyTarget(const fs::path& source, const fs::path& target, std::int32_t seed,
+                             const TransformResult& done, const std::atomic<bool>* cancel) {
+    io::IoError e;
+    io::File in = io::File::OpenRead(source, e);
+    if (!in.IsOpen())
+        return fail(TransformStep::OpenSource, source, e);
+    const io::FileId sourceId = in.Id(e);
+    const std::int64_t length = e ? -1 : in.Size(e);
+    if (e)
+        return fail(TransformStep::Read, source, e);
+    if (!(sourceId == done.source) || length != done.length)
+        return fail(TransformStep::Read, source, io::IoError{0, kSourceChangedReason});
+
+    io::File out = io::File::OpenRead(target, e);
+    if (!out.IsOpen())
+        return fail(TransformStep::Verify, target, e);
+    // A handle opened for reading flushes on POSIX; Windows flushes only through one that may
+    // write.
+    if (!out.Sync(e)) {
+        e = {};
+        io::File writer = io::File::OpenWriteExisting(target, e);
+        if (!writer.IsOpen() || !writer.Sync(e))
+            return fail(TransformStep::Write, target, e);
+    }
+    TransformOptions options;
+    options.cancel = cancel;
+    TransformResult r = compareTarget(out, target, in, source, seed, length, options);
+    if (!r.ok())
+        return r;
+    r.length = length;
+    r.source = sourceId;
+    return r;
 }
 
 std::string FailureText(const TransformResult& r) {

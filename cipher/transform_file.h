@@ -50,6 +50,9 @@ struct TransformOptions {
     bool verify = false;
     // Checked between blocks; when set, the job stops and leaves the target as it was.
     const std::atomic<bool>* cancel = nullptr;
+    // Called once the last block is written, when the read-back check of verify begins (it may
+    // take as long as the job itself).
+    std::function<void()> verifying;
 };
 
 // Transforms source into target with the keystream of seed. The target is written to a
@@ -59,6 +62,15 @@ TransformResult TransformFile(const std::filesystem::path& source,
                               const std::filesystem::path& target, std::int32_t seed,
                               const TransformProgress& progress = {},
                               const TransformOptions& options = {});
+
+// Checks a target that a job has already put in place, for callers that decide on deleting the
+// source only when the job has ended: flushes the target to the device, reads it back and
+// compares it with the source transformed afresh. done is that job's result; a source that is
+// no longer the file the job read, or has another length now, fails the check.
+TransformResult VerifyTarget(const std::filesystem::path& source,
+                             const std::filesystem::path& target, std::int32_t seed,
+                             const TransformResult& done,
+                             const std::atomic<bool>* cancel = nullptr);
 
 // The user-facing text of a failure: "无法读取源文件：…" or "无法写入目标文件：…" with the
 // path and the system's reason. Empty for success.

@@ -6,6 +6,7 @@ namespace zr::cli {
 
 int RunTransform(int argc, char** argv, int first);
 int RunFolder(int argc, char** argv, int first);
+int RunBatch(int argc, char** argv, int first);
 int RunShred(int argc, char** argv, int first);
 int RunDesktop(int argc, char** argv, int first);
 

@@ -20,6 +20,12 @@ const char* kHelp = R"(用法：
       其余的加上 ZR；目标文件夹不存在时创建。目标文件名为大写的文件名，
       再按上面的 .ZR 规则。每个失败的文件写一行原因。删除源文件后
       源文件夹变空时，源文件夹也被删除。
+  zr-cli batch [--to 文件夹] [--key-stdin] [--delete-source] 源文件...
+      用同一个密钥依次处理一组文件。目标文件在源文件旁边（按上面的 .ZR
+      规则），或者用 --to 放进指定的文件夹（对文件名本身用 .ZR 规则）。
+      开始之前先检查整个列表：某项的目标就是它的源文件、两项的目标相同、
+      或者某项的目标是另一项的源文件时，什么都不做，在标准错误上列出
+      有冲突的各项，退出码为 1。每个失败的文件写一行原因。
   zr-cli shred --mode normal|quick|thorough 文件...
       粉碎文件：normal 一般删除；quick 先把长度置零再删除；
       thorough 先用零改写全部内容并写入磁盘再删除。符号链接只删除链接本身；
@@ -35,6 +41,7 @@ const char* kHelp = R"(用法：
   --key-stdin      从标准输入读取一行作为密钥（空行即空密钥）；
                    不给时在终端上不回显地询问两次。
   --delete-source  每个文件处理完成并校验无误后删除其源文件。
+  --to             batch 的目标文件夹。
   --mode           shred 的删除方式：normal、quick 或 thorough。
   --help           显示本说明。
   --version        显示版本。
@@ -64,6 +71,8 @@ int main(int argc, char** argv) {
         return zr::cli::RunTransform(argc, argv, 2);
     if (command == "folder")
         return zr::cli::RunFolder(argc, argv, 2);
+    if (command == "batch")
+        return zr::cli::RunBatch(argc, argv, 2);
     if (command == "shred")
         return zr::cli::RunShred(argc, argv, 2);
     if (command == "desktop")

@@ -2,8 +2,8 @@
 #include "commands.h"
 
 #include "key_seed.h"
+#include "plan.h"
 #include "target_name.h"
-#include "transform_file.h"
 
 #include <iostream>
 
@@ -37,32 +37,30 @@ int RunTransform(int argc, char** argv, int first) {
         return kExitFailed;
     }
 
-    const bool deleteSource = args.Has("--delete-source");
-    TransformOptions options;
-    options.verify = deleteSource;
+    jobs::Plan plan{{{source, target}}, args.Has("--delete-source")};
     InterruptGuard interrupt;
-    options.cancel = interrupt.Flag();
     ProgressBar bar(target);
-    const TransformResult result = TransformFile(
-        source, target, seed.seed,
-        [&](std::int64_t done, std::int64_t length) { bar.Update(ProgressPercent(done, length)); },
-        options);
+    jobs::PlanEvents events;
+    events.progress = [&](std::int64_t done, std::int64_t length) {
+        bar.Update(ProgressPercent(done, length));
+    };
+    std::string failure;
+    events.fileDone = [&](const jobs::FileOutcome& out) {
+        failure = jobs::FailureText(out, plan.entries[0]);
+    };
+    const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());
     bar.Finish();
-    if (result.step == TransformStep::Cancelled) {
-        PrintError(FailureText(result));
-        return interrupt.ExitCode();
-    }
-    if (!result.ok()) {
-        PrintError(FailureText(result));
+    if (result.refused()) {
+        // A plan of one can only conflict with itself.
+        PrintError(jobs::ConflictReason(jobs::ConflictKind::SameFile) + "：" + target);
         return kExitFailed;
     }
-    if (deleteSource) {
-        std::string reason;
-        if (!DeleteSource(source, result, reason)) {
-            PrintError("无法删除源文件：" + source + "（" + reason + "）");
-            return kExitFailed;
-        }
-    }
+    if (!failure.empty())
+        PrintError(failure);
+    if (result.cancelled)
+        return interrupt.ExitCode();
+    if (!failure.empty())
+        return kExitFailed;
     return kExitDone;
 }
 

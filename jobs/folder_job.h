@@ -1,17 +1,16 @@
 #pragma once
 // Encrypts or decrypts every file directly inside one folder into a target folder, with one
-// key, each file under its upper-case name with the ".ZR" rule. No window code: Form1 runs it
-// on a worker thread, zr-cli runs it directly.
+// key, each file under its upper-case name with the ".ZR" rule: the listing becomes a plan.
+// No window code: Form1 runs it on a worker thread, zr-cli runs it directly.
 
-#include "file_io.h"
 #include "key_seed.h"
+#include "plan.h"
 #include "transform_file.h"
 
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,37 +84,31 @@ public:
     void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
     // Called before each file (index from 0, of total), after each block of the current
-    // file, and when each file is finished.
+    // file, when its target is read back before its source is deleted, and when each file is
+    // finished. Files that the plan check holds back come first.
     std::function<void(const FolderFileOutcome& file, int index, int total)> onFileStart;
     TransformProgress onProgress;
+    std::function<void()> onVerifying;
     std::function<void(const FolderFileOutcome& file)> onFileDone;
 
     // Refuses a key outside the limits before listing; refuses source and target folders that
-    // are one folder; otherwise processes every listed file, trying to remove the source
-    // folder after each one.
+    // are one folder; otherwise runs the listing as one plan, trying to remove the source
+    // folder after each file. Files whose targets conflict are held back without being
+    // touched, except the first of several upper-case names that share one target ("a.txt"
+    // and "A.TXT"): the others fail and keep their sources.
     FolderJobResult Run();
 
-    // One listed file: the engine's job into its target, then the deletion when asked. A
-    // target that an earlier file of this job has written (names that differ only in letter
-    // case) is not overwritten: that file fails and its source stays.
-    FolderFileOutcome ProcessFolderFile(const FolderEntry& entry);
-
 private:
+    // The end of one listed file: its outcome counted and reported, then the attempt to remove
+    // the source folder.
+    void ProcessFolderFile(FolderFileOutcome& file, FolderJobResult& result);
+
     std::filesystem::path sourceFolder_;
     std::filesystem::path targetFolder_;
     KeySeed seed_ = DeriveKeySeed(std::string_view{});
     bool deleteSource_ = false;
     const std::atomic<bool>* cancel_ = nullptr;
-    // Targets written by this run, by name and by file identity (a file system that ignores
-    // letter case reaches one file under names that differ only in case).
-    std::set<std::filesystem::path> writtenNames_;
-    std::vector<io::FileId> writtenIds_;
 };
-
-// Text of a path in UTF-8, for messages; never throws. On POSIX the name's bytes as they are,
-// valid UTF-8 or not.
-std::string Utf8Path(const std::filesystem::path& path);
-std::filesystem::path PathFromUtf8(std::string_view text);
 
 namespace detail {
 // Whether the system marks the file as a system file (Windows); false elsewhere.

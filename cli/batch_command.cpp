@@ -1,0 +1,91 @@
+#include "cli_support.h"
+#include "commands.h"
+
+#include "key_seed.h"
+#include "plan.h"
+#include "target_name.h"
+
+#include <filesystem>
+#include <optional>
+
+namespace zr::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The target of one source, as the multi-file window lists it: beside the source, or in the
+// folder under the source's bare name; then the ".ZR" rule.
+fs::path TargetOf(const std::string& source, const std::optional<std::string>& folder) {
+    if (!folder)
+        return PathFromUtf8(TargetNameFor(source));
+    const std::string name = Utf8Path(PathFromUtf8(source).filename());
+    return fs::path(PathFromUtf8(*folder)) / PathFromUtf8(TargetNameFor(name));
+}
+
+} // namespace
+
+int RunBatch(int argc, char** argv, int first) {
+    const Args args = ParseArgs(argc, argv, first, {"--key-stdin", "--delete-source"}, {"--to"});
+    if (!args.error.empty()) {
+        PrintUsageError(args.error);
+        return kExitUsage;
+    }
+    const std::optional<std::string> folder = args.Value("--to");
+    if (args.positional.empty() || (folder && folder->empty())) {
+        PrintUsageError("batch 需要至少一个源文件；--to 需要一个文件夹");
+        return kExitUsage;
+    }
+    jobs::Plan plan;
+    plan.deleteSources = args.Has("--delete-source");
+    for (const std::string& source : args.positional) {
+        if (source.empty() || !PathFromUtf8(source).has_filename()) {
+            PrintUsageError("不是文件名：" + source);
+            return kExitUsage;
+        }
+        plan.entries.push_back({PathFromUtf8(source), TargetOf(source, folder)});
+    }
+    // Before the key is asked for: a list that cannot run needs none.
+    const jobs::PlanCheck check = jobs::CheckPlan(plan);
+    if (!check.ok()) {
+        PrintError(jobs::kConflictHeading);
+        for (std::size_t i : check.Entries())
+            PrintError(Utf8Path(plan.entries[i].source) + " → " + Utf8Path(plan.entries[i].target) +
+                       "（" + jobs::ConflictReason(check.FirstOf(i).kind) + "）");
+        return kExitFailed;
+    }
+
+    int failureExit = kExitFailed;
+    const auto key = ReadKey(args.Has("--key-stdin"), failureExit);
+    if (!key)
+        return failureExit;
+    const KeySeed seed = DeriveKeySeed(*key);
+    if (!seed.ok()) {
+        PrintError(std::string("密钥不可用：") + KeyErrorText(seed.error));
+        return kExitFailed;
+    }
+
+    InterruptGuard interrupt;
+    std::optional<ProgressBar> bar;
+    jobs::PlanEvents events;
+    events.fileStarted = [&](std::size_t i) { bar.emplace(Utf8Path(plan.entries[i].target)); };
+    events.progress = [&](std::int64_t done, std::int64_t length) {
+        bar->Update(ProgressPercent(done, length));
+    };
+    events.fileDone = [&](const jobs::FileOutcome& out) {
+        bar.reset();
+        if (!out.ok())
+            PrintError(jobs::FailureText(out, plan.entries[out.entry]));
+    };
+    const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());
+    if (result.refused()) {
+        // The disk changed since the first check.
+        PrintError(jobs::kConflictHeading);
+        return kExitFailed;
+    }
+    if (result.cancelled)
+        return interrupt.ExitCode();
+    return result.failed == 0 ? kExitDone : kExitFailed;
+}
+
+} // namespace zr::cli

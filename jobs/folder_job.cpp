@@ -1,0 +1,181 @@
+#include "folder_job.h"
+
+#include "target_name.h"
+
+#include <system_error>
+
+namespace zr {
+
+namespace fs = std::filesystem;
+
+std::string ListedFileName(std::string_view name) {
+    const auto first = name.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = name.find_last_not_of(' ');
+    std::string out(name.substr(first, last - first + 1));
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+FolderListing AutoListFiles(const fs::path& folder) {
+    FolderListing listing;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) {
+        listing.error =
+            "无法列出文件夹 " + Utf8Path(folder) + " 的内容（" + io::ReasonText(ec.value()) + "）";
+        return listing;
+    }
+    // The whole listing is taken before any file is worked on: deleting sources while the
+    // system is still listing the folder could make it skip or repeat names.
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::path path = it->path();
+        io::IoError e;
+        io::EntryInfo info = io::LinkStat(path, e);
+        if (info.kind == io::EntryKind::Other) {
+            // A symbolic link (or a FIFO, socket, device): only a link that leads to a regular
+            // file counts; stat() never opens anything, so a FIFO cannot block here.
+            info = io::Stat(path, e);
+        }
+        if (info.kind != io::EntryKind::Regular || detail::IsSystemFile(path))
+            continue;
+        std::string name = ListedFileName(Utf8Path(path.filename()));
+        if (name.empty())
+            continue;
+        listing.entries.push_back({path, std::move(name)});
+    }
+    if (ec)
+        listing.error = "列出文件夹 " + Utf8Path(folder) + " 的内容时出错（" +
+                        io::ReasonText(ec.value()) + "）";
+    return listing;
+}
+
+fs::path WithoutTrailingSeparator(const fs::path& folder) {
+    fs::path p = folder;
+    while (!p.has_filename() && p.has_relative_path())
+        p = p.parent_path();
+    return p;
+}
+
+void TryRemoveFolder(const fs::path& folder) {
+    const fs::path p = WithoutTrailingSeparator(folder);
+    std::error_code ec;
+    // fs::remove would delete a link to a folder itself; only a real, empty folder may go.
+    if (!fs::is_directory(fs::symlink_status(p, ec)))
+        return;
+    fs::remove(p, ec); // fails, harmlessly, while the folder still holds anything
+}
+
+FolderJob::FolderJob(fs::path sourceFolder, fs::path targetFolder)
+    : sourceFolder_(std::move(sourceFolder)), targetFolder_(std::move(targetFolder)) {}
+
+void FolderJob::ProcessFolderFile(FolderFileOutcome& file, FolderJobResult& result) {
+    if (file.ok()) {
+        ++result.doneCount;
+    } else {
+        ++result.failedCount;
+        if (result.failures.size() < kMaxKeptFailures)
+            result.failures.push_back(file);
+    }
+    if (onFileDone)
+        onFileDone(file);
+    TryRemoveFolder(sourceFolder_);
+}
+
+FolderJobResult FolderJob::Run() {
+    FolderJobResult result;
+    if (!seed_.ok()) {
+        result.keyError = seed_.error;
+        return result;
+    }
+    std::error_code ec;
+    if (fs::equivalent(sourceFolder_, targetFolder_, ec)) {
+        // Targets would overwrite sources not yet worked on.
+        result.folderError = "源文件夹与目标文件夹是同一个文件夹";
+        return result;
+    }
+
+    FolderListing listing = AutoListFiles(sourceFolder_);
+    result.listingError = std::move(listing.error);
+    const fs::path targetFolder = WithoutTrailingSeparator(targetFolder_);
+    std::vector<FolderFileOutcome> files;
+    jobs::Plan all;
+    for (FolderEntry& entry : listing.entries) {
+        // The ".ZR" rule on TargetFolder + name: with a separator before the name it depends
+        // on the name alone.
+        const std::string targetName = TargetNameFor(entry.name);
+        FolderFileOutcome file;
+        file.name = std::move(entry.name);
+        file.source = std::move(entry.source);
+        file.target = targetFolder / PathFromUtf8(targetName);
+        if (targetName.empty())
+            file.reason = "无法写入目标文件：" + Utf8Path(file.target) + "（目标文件名为空）";
+        all.entries.push_back({file.source, file.target});
+        files.push_back(std::move(file));
+    }
+
+    // Held back: every file in a conflict, but the first of those that share a target.
+    const jobs::PlanCheck check = jobs::CheckPlan(all);
+    for (const jobs::Conflict& c : check.conflicts) {
+        FolderFileOutcome& file = files[c.entry];
+        const bool firstOfShared = c.kind == jobs::ConflictKind::SharedTarget && c.other > c.entry;
+        if (firstOfShared || !file.reason.empty())
+            continue;
+        if (c.kind == jobs::ConflictKind::SharedTarget && files[c.other].name == file.name)
+            file.reason = "未处理 " + Utf8Path(file.source) + "：目标文件 " +
+                          Utf8Path(file.target) + " 已由名字只有大小写不同的另一个文件写入";
+        else
+            file.reason = "未处理 " + Utf8Path(file.source) + "：" + jobs::ConflictReason(c.kind);
+    }
+    jobs::Plan run;
+    run.deleteSources = deleteSource_;
+    std::vector<std::size_t> listed; // the file of each entry of run
+    const int total = static_cast<int>(files.size());
+    int index = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].reason.empty()) {
+            run.entries.push_back({files[i].source, files[i].target});
+            listed.push_back(i);
+            continue;
+        }
+        if (onFileStart)
+            onFileStart(files[i], index, total);
+        ++index;
+        ProcessFolderFile(files[i], result);
+    }
+
+    jobs::PlanEvents events;
+    events.fileStarted = [&](std::size_t k) {
+        if (onFileStart)
+            onFileStart(files[listed[k]], index, total);
+        ++index;
+    };
+    events.progress = onProgress;
+    if (onVerifying)
+        events.verifying = [this](std::size_t) { onVerifying(); };
+    events.fileDone = [&](const jobs::FileOutcome& out) {
+        FolderFileOutcome& file = files[listed[out.entry]];
+        file.transformed = out.result.ok();
+        file.sourceDeleted = out.sourceDeleted;
+        file.reason = jobs::FailureText(out, run.entries[out.entry]);
+        ProcessFolderFile(file, result);
+    };
+    const jobs::PlanResult ran = jobs::RunPlan(run, seed_.seed, events, cancel_);
+    // Only a disk changed between the two checks makes the second one refuse.
+    for (std::size_t k : ran.check.Entries()) {
+        FolderFileOutcome& file = files[listed[k]];
+        file.reason = "未处理 " + Utf8Path(file.source) + "：" +
+                      jobs::ConflictReason(ran.check.FirstOf(k).kind);
+        ProcessFolderFile(file, result);
+    }
+    result.cancelled = ran.cancelled || (cancel_ && cancel_->load());
+    result.sourceFolderRemoved =
+        !fs::exists(fs::symlink_status(WithoutTrailingSeparator(sourceFolder_), ec));
+    return result;
+}
+
+} // namespace zr

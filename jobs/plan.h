@@ -1,0 +1,113 @@
+#pragma once
+// Every mode of work (one file, a folder, a list, zr-cli) is a plan: (source, target) pairs and
+// what the caller asked for. A plan is checked as a whole before anything is opened for
+// writing, then run one file at a time through the engine. Whether a source is deleted, and
+// what has to be checked before, is decided here and nowhere else.
+
+#include "transform_file.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zr::jobs {
+
+struct PlanEntry {
+    std::filesystem::path source;
+    std::filesystem::path target;
+};
+
+struct Plan {
+    std::vector<PlanEntry> entries; // run in this order
+    bool deleteSources = false;     // delete each source after its own verified job
+};
+
+enum class ConflictKind {
+    SameFile,       // the target is the entry's own source, under this or another name
+    SharedTarget,   // another entry writes the same target
+    TargetIsSource, // the target is another entry's source
+    SourceIsTarget, // the source is another entry's target
+};
+
+struct Conflict {
+    std::size_t entry = 0;
+    ConflictKind kind = ConflictKind::SameFile;
+    std::size_t other = 0; // the entry it conflicts with; entry itself for SameFile
+};
+
+struct PlanCheck {
+    std::vector<Conflict> conflicts; // ordered by entry; an entry may have several
+    bool ok() const { return conflicts.empty(); }
+    // Each conflicting entry once, in plan order.
+    std::vector<std::size_t> Entries() const;
+    // The first conflict of entry; entry must be one of Entries().
+    const Conflict& FirstOf(std::size_t entry) const;
+};
+
+// Finds every conflict of the plan without writing anything but, where two names differ only in
+// letter case, a probe of their folder (once per folder). Names are compared as the file system
+// will resolve them: existing files by identity, others by their folder (links and ".." followed
+// as far as it exists, and by identity where it exists) and their name, ignoring letter case
+// where the folder does.
+PlanCheck CheckPlan(const Plan& plan);
+
+// What a conflict means for its entry, in Simplified Chinese (UTF-8).
+std::string ConflictReason(ConflictKind kind);
+// The heading of a refused plan's list of entries.
+inline constexpr char kConflictHeading[] = "下列文件的目标有冲突，未做任何处理：";
+
+// What became of one entry.
+struct FileOutcome {
+    std::size_t entry = 0;
+    TransformResult result; // the engine's result; a failed check after the job replaces it
+    bool sourceDeleted = false;
+    std::string deleteError; // why a source that was to be deleted stays
+    bool ok() const { return result.ok() && deleteError.empty(); }
+};
+
+// "无法读取源文件：…", "无法写入目标文件：…" or "无法删除源文件：…"; empty when ok.
+std::string FailureText(const FileOutcome& outcome, const PlanEntry& entry);
+
+// Called on the thread that runs the plan.
+struct PlanEvents {
+    std::function<void(std::size_t entry)> fileStarted;
+    TransformProgress progress; // after every block of the file at work
+    // The written target is being read back and compared before its source is deleted.
+    std::function<void(std::size_t entry)> verifying;
+    std::function<void(const FileOutcome&)> fileDone;
+    // Asked at the end of each job, once its target is in place, whether the source goes (a
+    // check box the user may change during the run); the target is then checked in place. When
+    // unset, the plan's deleteSources decides before each job, and the target is checked before
+    // it replaces an earlier one.
+    std::function<bool(std::size_t entry)> deleteSource;
+};
+
+struct PlanResult {
+    PlanCheck check; // with conflicts the plan was refused and nothing was touched
+    int done = 0;    // entries that were done completely
+    int failed = 0;
+    bool cancelled = false;
+    bool refused() const { return !check.ok(); }
+};
+
+// Checks the plan, then, when it has no conflict, runs its entries in order with the key seed.
+// cancel is looked at before each file and between blocks; the file at work is then left as
+// the engine leaves a cancelled job, and no further file starts.
+PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events = {},
+                   const std::atomic<bool>* cancel = nullptr);
+
+} // namespace zr::jobs
+
+namespace zr {
+
+// Text of a path in UTF-8, for messages; never throws. On POSIX the name's bytes as they are,
+// valid UTF-8 or not.
+std::string Utf8Path(const std::filesystem::path& path);
+std::filesystem::path PathFromUtf8(std::string_view text);
+
+} // namespace zr

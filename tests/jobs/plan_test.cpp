@@ -1,0 +1,185 @@
+// Plans: the check as a whole (the same file under other names, shared targets, targets that
+// are other entries' sources), and the run's deletion rule.
+
+#include "keystream_expect.h"
+#include "plan.h"
+#include "temp_dir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using zr::jobs::CheckPlan;
+using zr::jobs::ConflictKind;
+using zr::jobs::Plan;
+using zr::test::PatternBytes;
+using zr::test::ReadBytes;
+using zr::test::TempDir;
+using zr::test::WriteBytes;
+
+namespace {
+
+using Kinds = std::vector<std::pair<std::size_t, ConflictKind>>;
+
+Kinds KindsOf(const Plan& plan) {
+    Kinds out;
+    for (const auto& c : CheckPlan(plan).conflicts)
+        out.emplace_back(c.entry, c.kind);
+    return out;
+}
+
+} // namespace
+
+TEST(PlanCheck, ExistingFilesConflictByIdentity) {
+    TempDir dir;
+    WriteBytes(dir / "doc.txt", PatternBytes(10));
+    WriteBytes(dir / "doc.txt.ZR", PatternBytes(10, 2));
+    fs::create_hard_link(dir / "doc.txt", dir / "hard");
+    fs::create_directory(dir / "sub");
+
+    // An older result beside its source: each entry's target is the other's source.
+    EXPECT_EQ(
+        KindsOf({{{dir / "doc.txt", dir / "doc.txt.ZR"}, {dir / "doc.txt.ZR", dir / "doc.txt"}}}),
+        (Kinds{{0, ConflictKind::TargetIsSource},
+               {0, ConflictKind::SourceIsTarget},
+               {1, ConflictKind::TargetIsSource},
+               {1, ConflictKind::SourceIsTarget}}));
+    // The source under a hard link and through "..".
+    EXPECT_EQ(KindsOf({{{dir / "doc.txt", dir / "hard"},
+                        {dir / "doc.txt.ZR", dir / "sub" / ".." / "doc.txt.ZR"}}}),
+              (Kinds{{0, ConflictKind::SameFile}, {1, ConflictKind::SameFile}}));
+    // Two entries writing one existing file.
+    const auto shared = CheckPlan({{{dir / "doc.txt", dir / "hard"}, {dir / "sub", dir / "hard"}}});
+    EXPECT_EQ(shared.Entries(), (std::vector<std::size_t>{0, 1}));
+    EXPECT_TRUE(
+        CheckPlan({{{dir / "doc.txt", dir / "new.ZR"}, {dir / "doc.txt.ZR", dir / "doc"}}}).ok());
+}
+
+TEST(PlanCheck, MissingTargetsConflictByNormalisedPath) {
+    TempDir dir;
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    WriteBytes(dir / "a" / "report.txt", PatternBytes(10));
+    WriteBytes(dir / "b" / "report.txt", PatternBytes(10, 2));
+    const fs::path out = dir / "out";
+    fs::create_directory(out);
+    const auto check =
+        CheckPlan({{{dir / "a" / "report.txt", out / "report.txt.ZR"},
+                    {dir / "b" / "report.txt", dir / "a" / ".." / "out" / "report.txt.ZR"},
+                    {dir / "b" / "report.txt", out / "other.ZR"}}});
+    EXPECT_EQ(check.Entries(), (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(check.FirstOf(1).kind, ConflictKind::SharedTarget);
+    EXPECT_EQ(check.FirstOf(1).other, 0u);
+    // A folder that does not exist yet is compared by its path as well.
+    EXPECT_FALSE(CheckPlan({{{dir / "a" / "report.txt", dir / "no" / "x"},
+                             {dir / "b" / "report.txt", dir / "no" / "." / "x"}}})
+                     .ok());
+}
+
+TEST(PlanCheck, ALinkedFolderIsTheFolderItLeadsTo) {
+    TempDir dir;
+    fs::create_directory(dir / "real");
+    fs::create_directory_symlink(dir / "real", dir / "alias");
+    WriteBytes(dir / "real" / "src", PatternBytes(10));
+    WriteBytes(dir / "other", PatternBytes(10));
+    EXPECT_EQ(KindsOf({{{dir / "real" / "src", dir / "alias" / "x.ZR"},
+                        {dir / "other", dir / "real" / "x.ZR"},
+                        {dir / "other", dir / "alias" / "src"}}}),
+              (Kinds{{0, ConflictKind::SharedTarget},
+                     {0, ConflictKind::SourceIsTarget},
+                     {1, ConflictKind::SharedTarget},
+                     {2, ConflictKind::TargetIsSource}}));
+}
+
+TEST(PlanCheck, LetterCaseCountsWhereTheFolderKeepsIt) {
+    TempDir dir;
+    WriteBytes(dir / "a.txt", PatternBytes(10));
+    WriteBytes(dir / "A.TXT", PatternBytes(10, 2));
+    EXPECT_TRUE(
+        CheckPlan({{{dir / "a.txt", dir / "A.TXT.ZR"}, {dir / "A.TXT", dir / "a.txt.ZR"}}}).ok());
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"A.TXT", "a.txt"})) << "no probe left behind";
+}
+
+#ifndef _WIN32
+// A FAT image through the FUSE driver, which gives every spelling of a name an inode of its own.
+TEST(PlanCheck, LetterCaseIsIgnoredWhereTheFolderIgnoresIt) {
+    TempDir dir;
+    const fs::path image = dir / "fat.img", mnt = dir / "mnt";
+    fs::create_directory(mnt);
+    const std::string mkfs = "truncate -s 4M '" + image.string() + "' && mkfs.vfat '" +
+                             image.string() + "' >/dev/null 2>&1";
+    if (!zr::test::CanMount() || std::system(mkfs.c_str()) != 0 ||
+        std::system(
+            ("fusefat -o rw+ '" + image.string() + "' '" + mnt.string() + "' >/dev/null 2>&1")
+                .c_str()) != 0)
+        GTEST_SKIP() << "needs root, mkfs.vfat and fusefat to mount a FAT image";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { (void)std::system(("fusermount -u '" + at.string() + "'").c_str()); }
+    } unmount{mnt};
+    WriteBytes(mnt / "a.txt", PatternBytes(10));
+    WriteBytes(dir / "b", PatternBytes(10));
+    fs::create_directory(mnt / "Sub");
+    EXPECT_EQ(KindsOf({{{mnt / "a.txt", mnt / "A.TXT"},
+                        {dir / "b", mnt / "sub" / "x.ZR"},
+                        {dir / "b", mnt / "SUB" / "X.zr"}}}),
+              (Kinds{{0, ConflictKind::SameFile},
+                     {1, ConflictKind::SharedTarget},
+                     {2, ConflictKind::SharedTarget}}));
+}
+#endif
+
+TEST(RunPlan, ARefusedPlanTouchesAndDeletesNothing) {
+    TempDir dir;
+    WriteBytes(dir / "doc.txt", PatternBytes(100));
+    WriteBytes(dir / "doc.txt.ZR", PatternBytes(100, 2));
+    WriteBytes(dir / "free", PatternBytes(100, 3));
+    Plan plan{{{dir / "free", dir / "free.ZR"},
+               {dir / "doc.txt", dir / "doc.txt.ZR"},
+               {dir / "doc.txt.ZR", dir / "doc.txt"}},
+              true};
+    int events = 0;
+    zr::jobs::PlanEvents ev;
+    ev.fileStarted = [&](std::size_t) { ++events; };
+    const auto r = zr::jobs::RunPlan(plan, 7, ev);
+    EXPECT_TRUE(r.refused());
+    EXPECT_EQ(r.check.Entries(), (std::vector<std::size_t>{1, 2}));
+    EXPECT_EQ(events, 0);
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"doc.txt", "doc.txt.ZR", "free"}));
+    EXPECT_EQ(ReadBytes(dir / "doc.txt.ZR"), PatternBytes(100, 2));
+}
+
+TEST(RunPlan, ASourceAskedForAtTheEndGoesOnlyAfterItsTargetReadsBackEqual) {
+    TempDir dir;
+    for (const char* name : {"kept", "gone", "spoilt"})
+        WriteBytes(dir / name, PatternBytes(70000));
+    Plan plan{{{dir / "kept", dir / "kept.ZR"},
+               {dir / "gone", dir / "gone.ZR"},
+               {dir / "spoilt", dir / "spoilt.ZR"}},
+              false};
+    std::vector<std::size_t> verified;
+    std::vector<std::string> failures;
+    zr::jobs::PlanEvents ev;
+    ev.deleteSource = [&](std::size_t i) {
+        // The target is in place when the question comes; spoil the last one before its check.
+        if (i == 2)
+            WriteBytes(dir / "spoilt.ZR", PatternBytes(70000, 9));
+        return i != 0;
+    };
+    ev.verifying = [&](std::size_t i) { verified.push_back(i); };
+    ev.fileDone = [&](const zr::jobs::FileOutcome& o) {
+        if (!o.ok())
+            failures.push_back(zr::jobs::FailureText(o, plan.entries[o.entry]));
+    };
+    const auto r = zr::jobs::RunPlan(plan, 5, ev);
+    EXPECT_EQ(r.done, 2);
+    EXPECT_EQ(r.failed, 1);
+    EXPECT_EQ(verified, (std::vector<std::size_t>{1, 2}));
+    EXPECT_TRUE(fs::exists(dir / "kept"));
+    EXPECT_FALSE(fs::exists(dir / "gone"));
+    EXPECT_TRUE(fs::exists(dir / "spoilt"));
+    EXPECT_EQ(ReadBytes(dir / "gone.ZR"), zr::test::Transformed(PatternBytes(70000), 5));
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("spoilt.ZR"), std::string::npos) << failures[0];
+}
