@@ -1,5 +1,6 @@
-// The desktop program: every window registered by name, then the startup routine; the program
-// runs until its last window closes or a window ends it.
+// The desktop program: every window registered by name and bound to the contracts the other
+// windows use, then the startup routine; the program runs until its last window closes or a
+// window ends it.
 
 #include "form1.h"
 #include "form2.h"
@@ -10,6 +11,7 @@
 #include "mfiles.h"
 #include "path_text.h"
 #include "startup.h"
+#include "window_contracts.h"
 #include "window_registry.h"
 
 #include <QApplication>
@@ -61,6 +63,8 @@ int main(int argc, char** argv) {
     zr::app::RegisterWindow<zr::ui::Form5>();
     zr::app::RegisterWindow<zr::ui::form6>();
     zr::app::RegisterWindow<zr::ui::Form7>();
+    zr::app::BindWindow<zr::app::SingleFileWindow, zr::ui::Form1>();
+    zr::app::BindWindow<zr::app::MainMenuWindow, zr::ui::Form3>();
 
     // The arguments as the system handed them over (Qt has taken out its own options): a file
     // name that is not UTF-8 keeps its bytes, which QCoreApplication::arguments() would lose.

@@ -3,13 +3,12 @@
 #include "app_record.h"
 #include "path_text.h"
 #include "shell_association.h"
-#include "target_name.h"
+#include "window_contracts.h"
 #include "window_registry.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QPushButton>
+#include <QWidget>
 #include <filesystem>
 
 namespace zr::app {
@@ -20,14 +19,10 @@ void RunStartup(const QString& programFile, const QStringList& arguments) {
     WriteShellAssociation(platform::PathFromText(programFile));
 
     if (const std::optional<QString> file = HandedOnFile(arguments)) {
-        ZrWindow& form1 = Windows().Get(QStringLiteral("Form1"));
-        form1.show();
-        Control<QLineEdit>(form1, "T_SourceFile")->setText(*file);
-        Control<QLineEdit>(form1, "T_TargetFile")
-            ->setText(QString::fromStdU16String(TargetNameFor(file->toStdU16String())));
-        Control<QPushButton>(form1, "C_Ok")->setVisible(true);
-        Control<QLineEdit>(form1, "T_EnCode")->setFocus();
-        form1.activateWindow();
+        SingleFileWindow& form1 = Window<SingleFileWindow>();
+        form1.ShowForFile();
+        form1.SetFile(*file);
+        form1.Widget().activateWindow();
         return;
     }
     Windows().Get(QStringLiteral("Form3")).show();

@@ -1,6 +1,10 @@
 #include "background_job.h"
 
 #include <QMetaObject>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 namespace zr::platform {
 
@@ -31,8 +35,27 @@ void BackgroundJob::Start(std::function<void(BackgroundJob& job)> work) {
 
 void BackgroundJob::Report(qint64 a, qint64 b) { emit progress(a, b); }
 
-void BackgroundJob::RunOnUiThread(const std::function<void()>& fn) {
-    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+void BackgroundJob::Post(std::function<void()> fn) {
+    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+}
+
+std::optional<bool> BackgroundJob::Ask(std::function<bool()> question) {
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable given;
+        std::optional<bool> value;
+    };
+    auto answer = std::make_shared<Answer>();
+    Post([answer, question = std::move(question)] {
+        const bool value = question();
+        const std::lock_guard lock(answer->mutex);
+        answer->value = value;
+        answer->given.notify_one();
+    });
+    std::unique_lock lock(answer->mutex);
+    while (!answer->value && !cancel_)
+        answer->given.wait_for(lock, std::chrono::milliseconds(20));
+    return answer->value;
 }
 
 void BackgroundJob::Wait() {

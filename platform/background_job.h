@@ -7,6 +7,7 @@
 #include <QThread>
 #include <atomic>
 #include <functional>
+#include <optional>
 
 namespace zr::platform {
 
@@ -24,10 +25,12 @@ public:
     // Thread-safe. Connect to progress() with a receiver (context) object living on the UI
     // thread, so that the slot runs there.
     void Report(qint64 a, qint64 b);
-    // Runs fn on the UI thread and waits for it: for a step that must happen there between two
-    // pieces of work (reading a check box at the end of a job, say). Never call from the UI
-    // thread.
-    void RunOnUiThread(const std::function<void()>& fn);
+    // Thread-safe. Runs fn on the UI thread, after everything reported before it.
+    void Post(std::function<void()> fn);
+    // From the worker: asks question on the UI thread (after everything reported before it) and
+    // waits for the answer; nullopt when cancellation is requested first, so that a window
+    // waiting for the worker to end never waits for its own answer.
+    std::optional<bool> Ask(std::function<bool()> question);
 
     void RequestCancel() { cancel_ = true; }
     const std::atomic<bool>* CancelFlag() const { return &cancel_; }

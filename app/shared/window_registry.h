@@ -6,8 +6,9 @@
 // Windows are reached by name ("Form1", "mfiles", ...), as every window reaches every other:
 // a window that opens another needs no header of it. The program registers every window's
 // factory once at startup (RegisterWindow<W>()); a window's own library may use the typed
-// Get<W>(), which registers W on the way. Controls of another window are reached by their
-// object names with Control<T>().
+// Get<W>(), which registers W on the way. What a window asks of another beyond showing,
+// hiding and unloading it goes through the interfaces of window_contracts.h; tests reach
+// controls by their object names with Control<T>().
 
 #include "zr_window.h"
 
@@ -61,7 +62,8 @@ template <class W> void RegisterWindow() {
     Windows().Register(QString::fromLatin1(W::kName), [] { return new W(); });
 }
 
-// A control of a window by its object name; never null for the names a window's form defines.
+// A control of a window by its object name, for tests; never null for the names a window's
+// form defines.
 template <class T> T* Control(QWidget& window, const char* name) {
     T* c = window.findChild<T*>(QString::fromLatin1(name));
     Q_ASSERT_X(c, "Control", name);

@@ -4,6 +4,7 @@
 #include "scripted_platform.h"
 #include "startup.h"
 #include "temp_dir.h"
+#include "window_contracts.h"
 #include "window_registry.h"
 
 #include <QLineEdit>
@@ -29,6 +30,7 @@ protected:
     void SetUp() override {
         zr::app::RegisterWindow<zr::ui::Form1>();
         zr::app::RegisterWindow<StandInForm3>();
+        zr::app::BindWindow<zr::app::SingleFileWindow, zr::ui::Form1>();
         // Every start writes the desktop association: into a throwaway home, never the real
         // one of whoever runs the tests.
         for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})

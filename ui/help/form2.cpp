@@ -2,6 +2,7 @@
 
 #include "app_record.h"
 #include "ui_form2.h"
+#include "window_contracts.h"
 #include "window_registry.h"
 
 #include <QFontInfo>
@@ -13,7 +14,6 @@
 
 namespace zr::ui {
 
-using app::Control;
 using app::Windows;
 
 namespace {
@@ -123,9 +123,7 @@ bool Form2::OnClose() {
 
 void Form2::ReturnToCaller() {
     if (app::Record().HelpCaller == 1) {
-        app::ZrWindow& f1 = Windows().Get(QStringLiteral("Form1"));
-        f1.show();
-        Control<QPushButton>(f1, "C_Ok")->setVisible(true);
+        app::Window<app::SingleFileWindow>().ShowForFile();
     } else {
         Windows().Get(QStringLiteral("Form3")).show();
     }

@@ -18,7 +18,6 @@
 
 namespace zr::ui {
 
-using zr::app::Control;
 using zr::app::Windows;
 
 namespace {
@@ -39,6 +38,12 @@ void SetTextColor(QWidget* w, const QColor& c) {
 zr::app::ZrWindow* Open(const char* name) {
     const QString n = QString::fromLatin1(name);
     return Windows().IsRegistered(n) ? &Windows().Get(n) : nullptr;
+}
+
+// The single-file window, or nullptr likewise.
+zr::app::SingleFileWindow* SingleFile() {
+    using Bound = zr::app::Contract<zr::app::SingleFileWindow>;
+    return Bound::Bound() ? &Bound::Get() : nullptr;
 }
 
 } // namespace
@@ -109,31 +114,22 @@ void Form3::CloseMenu() {
 }
 
 void Form3::Label2_click() {
-    zr::app::ZrWindow* opened = Open("Form1");
-    if (!opened)
+    zr::app::SingleFileWindow* f1 = SingleFile();
+    if (!f1)
         return;
-    QPointer<zr::app::ZrWindow> f1 = opened;
-    f1->show();
-    Control<QPushButton>(*f1, "C_Ok")->setVisible(true);
+    f1->ShowForFile();
+    const QPointer<QWidget> alive = &f1->Widget();
     CloseMenu();
 
     CommonDialog1.DialogTitle = QStringLiteral("打开源文件名:");
     CommonDialog1.Filter = QStringLiteral("所有文件(*.*)|*.*|*.ZR文件|*.ZR");
-    const bool confirmed = CommonDialog1.ShowOpen(f1);
+    const bool confirmed = CommonDialog1.ShowOpen(alive);
     // Form1 may have been closed while the dialog was open.
-    if (!f1)
+    if (!alive)
         return;
-    if (!confirmed) {
-        Control<QLineEdit>(*f1, "T_SourceFile")->setFocus();
-        return;
-    }
-    const QString name = CommonDialog1.FileName;
-    if (!name.isEmpty()) {
-        Control<QLineEdit>(*f1, "T_SourceFile")->setText(name);
-        const std::u16string target = zr::TargetNameFor(name.toStdU16String());
-        Control<QLineEdit>(*f1, "T_TargetFile")->setText(QString::fromStdU16String(target));
-    }
-    Control<QLineEdit>(*f1, "T_EnCode")->setFocus();
+    if (!confirmed)
+        return f1->FocusSourceField();
+    f1->SetFile(CommonDialog1.FileName);
 }
 
 void Form3::Label9_click() {
@@ -236,18 +232,17 @@ void Form3::Command1_clicked() {
     QDir().mkdir(T);
     record.TargetFolder = T + sep;
 
-    zr::app::ZrWindow* f1 = Open("Form1");
-    if (!f1)
-        return;
-    f1->show();
-    f1->SetDefaultButton(Control<QPushButton>(*f1, "Command3"));
-    Control<QLabel>(*f1, "L_SourceFile")->setText(QStringLiteral("源文件夹"));
-    Control<QLineEdit>(*f1, "T_SourceFile")->setText(record.SourceFolder);
-    Control<QLabel>(*f1, "L_TargetFile")->setText(QStringLiteral("目标文件夹"));
-    Control<QLineEdit>(*f1, "T_TargetFile")->setText(record.TargetFolder);
-    Control<QLineEdit>(*f1, "T_EnCode")->setFocus();
-    Control<QPushButton>(*f1, "Command3")->setVisible(true);
-    CloseMenu();
+    if (zr::app::SingleFileWindow* f1 = SingleFile()) {
+        f1->ShowForFolder(record.SourceFolder, record.TargetFolder);
+        CloseMenu();
+    }
+}
+
+void Form3::ShowMenu() {
+    show();
+    for (QWidget* w : {static_cast<QWidget*>(ui->Dir1), static_cast<QWidget*>(ui->Drive1),
+                       static_cast<QWidget*>(ui->Command1)})
+        w->hide();
 }
 
 void Form3::Command2_clicked() {

@@ -3,6 +3,7 @@
 // entry turns the menu itself into a folder picker whose OK hands the folder to Form1.
 
 #include "dialogs.h"
+#include "window_contracts.h"
 #include "zr_window.h"
 
 #include <QTimer>
@@ -16,12 +17,15 @@ class Form3;
 
 namespace zr::ui {
 
-class Form3 : public zr::app::ZrWindow {
+class Form3 : public zr::app::ZrWindow, public zr::app::MainMenuWindow {
     Q_OBJECT
 public:
     static constexpr const char* kName = "Form3";
     Form3();
     ~Form3() override;
+
+    // As the single-file window returns here.
+    void ShowMenu() override;
 
     // Steps cont through the palette indices color1, color2, color3 by its Tag and paints it.
     void chc(QLabel* cont, int color1, int color2, int color3);

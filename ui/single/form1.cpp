@@ -1,13 +1,12 @@
 #include "form1.h"
 
-#include "path_text.h"
-
 #include "about.h"
 #include "app_record.h"
 #include "background_job.h"
 #include "key_seed.h"
 #include "marquee.h"
 #include "path_text.h"
+#include "plan.h"
 #include "target_name.h"
 #include "ui_form1.h"
 #include "window_caption.h"
@@ -22,7 +21,6 @@
 
 namespace zr::ui {
 
-using app::Control;
 using app::Record;
 using app::Windows;
 using platform::Current;
@@ -90,12 +88,7 @@ void Form1::T_SourceFile_doubleClicked() {
     CommonDialog1.Filter = QStringLiteral("所有文件(*.*)|*.*|*.ZR文件|*.ZR");
     CommonDialog1.ShowOpen(this);
     // A cancel keeps the dialog's earlier name, which fills the fields again.
-    const QString name = CommonDialog1.FileName;
-    if (!name.isEmpty()) {
-        ui_->T_SourceFile->setText(name);
-        ui_->T_TargetFile->setText(QString::fromStdU16String(TargetNameFor(name.toStdU16String())));
-    }
-    ui_->T_EnCode->setFocus();
+    SetFile(CommonDialog1.FileName);
 }
 
 void Form1::T_TargetFile_doubleClicked() {
@@ -149,53 +142,49 @@ void Form1::C_Ok_clicked() {
     if (!KeySeedOf(seed))
         return;
 
-    // The check box is read now: it takes no input while the job runs. A source that is to be
-    // deleted is only deleted after its target was flushed, read back and compared.
-    const bool deleteSource = ui_->CB_Del->isChecked();
-    const std::filesystem::path src = PathOf(source);
-    const std::filesystem::path dst = PathOf(target);
-    auto result = std::make_shared<TransformResult>();
+    // The check box is read now: it takes no input while the job runs.
+    const jobs::Plan plan{{{PathOf(source), PathOf(target)}}, ui_->CB_Del->isChecked()};
+    auto result = std::make_shared<jobs::PlanResult>();
+    auto outcome = std::make_shared<jobs::FileOutcome>();
     SetBusy(true);
     connect(
         job_, &platform::BackgroundJob::finished, this,
-        [this, result, deleteSource] { SingleJobFinished(*result, deleteSource); },
+        [this, result, outcome] { SingleJobFinished(*result, *outcome); },
         Qt::SingleShotConnection);
-    job_->Start([src, dst, seed, deleteSource, result](platform::BackgroundJob& job) {
-        TransformOptions options;
-        options.verify = deleteSource;
-        options.cancel = job.CancelFlag();
-        *result = TransformFile(
-            src, dst, seed,
-            [&job](std::int64_t done, std::int64_t length) { job.Report(done, length); }, options);
+    job_->Start([this, plan, seed, result, outcome](platform::BackgroundJob& job) {
+        jobs::PlanEvents events;
+        events.progress = [&job](std::int64_t done, std::int64_t length) {
+            job.Report(done, length);
+        };
+        events.verifying = [this, &job](std::size_t) { job.Post([this] { ShowVerifying(); }); };
+        events.fileDone = [outcome](const jobs::FileOutcome& out) { *outcome = out; };
+        *result = jobs::RunPlan(plan, seed, events, job.CancelFlag());
     });
 }
 
-void Form1::SingleJobFinished(const TransformResult& result, bool deleteSource) {
-    if (result.step == TransformStep::Cancelled)
+void Form1::SingleJobFinished(const jobs::PlanResult& result, const jobs::FileOutcome& outcome) {
+    if (result.cancelled)
         return SetBusy(false);
     Current().Beep();
-    if (result.ok()) {
-        if (deleteSource) {
-            std::string reason; // not reported: a source that cannot be deleted just stays
-            DeleteSource(PathOf(ui_->T_SourceFile->text()), result, reason);
-        }
-        SetBusy(false);
-        Current().Message(this, QStringLiteral("加密/解密完毕！"), kNote, MessageButtons::Ok,
-                          MessageIcon::None);
-        return;
-    }
     SetBusy(false);
-    if (result.step == TransformStep::SameFile) {
-        // Two texts naming one file: refused like identical texts, before anything was written.
+    // A plan of one conflicts only with itself: two texts naming one file, refused like
+    // identical texts before anything was written.
+    if (result.refused() || outcome.result.step == TransformStep::SameFile) {
         Current().Message(this,
                           QStringLiteral("源文件[路径和文件名]不能与目标文件[路径和文件名]相同！"),
                           QStringLiteral("注意！"), MessageButtons::Ok, MessageIcon::None);
         ui_->T_SourceFile->setFocus();
         return;
     }
-    Current().Message(this, QString::fromStdString(FailureText(result)), kNote, MessageButtons::Ok,
-                      MessageIcon::Warning);
-    (result.SourceSide() ? ui_->T_SourceFile : ui_->T_TargetFile)->setFocus();
+    // A source that could not be deleted just stays: the window never examines a deletion.
+    if (outcome.result.ok()) {
+        Current().Message(this, QStringLiteral("加密/解密完毕！"), kNote, MessageButtons::Ok,
+                          MessageIcon::None);
+        return;
+    }
+    Current().Message(this, QString::fromStdString(FailureText(outcome.result)), kNote,
+                      MessageButtons::Ok, MessageIcon::Warning);
+    (outcome.result.SourceSide() ? ui_->T_SourceFile : ui_->T_TargetFile)->setFocus();
 }
 
 void Form1::SetBusy(bool busy) {
@@ -211,6 +200,8 @@ void Form1::SetBusy(bool busy) {
     if (busy) {
         Timer1->stop();
         Current().SetBusy(this, true);
+        // Every run starts from 0, whatever the last one left.
+        ui_->ProgressBar1->setRange(0, 100);
         ui_->ProgressBar1->setValue(0);
         ui_->ProgressBar1->show();
     } else {
@@ -223,7 +214,12 @@ void Form1::SetBusy(bool busy) {
 }
 
 void Form1::SetProgress(qint64 done, qint64 length) {
+    ui_->ProgressBar1->setRange(0, 100);
     ui_->ProgressBar1->setValue(ProgressPercent(done, length));
+}
+
+void Form1::ShowVerifying() {
+    ui_->ProgressBar1->setRange(0, 0);
 }
 
 bool Form1::OnClose() {
@@ -233,10 +229,7 @@ bool Form1::OnClose() {
 
 void Form1::C_Exit_clicked() {
     // The menu is shown before this window goes, so the program never has no window open.
-    app::ZrWindow& menu = Windows().Get(QStringLiteral("Form3"));
-    menu.show();
-    for (const char* name : {"Dir1", "Drive1", "Command1"})
-        Control<QWidget>(menu, name)->hide();
+    app::Window<app::MainMenuWindow>().ShowMenu();
     close();
 }
 
@@ -248,6 +241,34 @@ void Form1::Command1_clicked() {
 
 void Form1::Command2_clicked() {
     ShowAbout(this);
+}
+
+void Form1::ShowForFile() {
+    show();
+    ui_->C_Ok->setVisible(true);
+}
+
+void Form1::SetFile(const QString& file) {
+    if (!file.isEmpty()) {
+        ui_->T_SourceFile->setText(file);
+        ui_->T_TargetFile->setText(QString::fromStdU16String(TargetNameFor(file.toStdU16String())));
+    }
+    ui_->T_EnCode->setFocus();
+}
+
+void Form1::FocusSourceField() {
+    ui_->T_SourceFile->setFocus();
+}
+
+void Form1::ShowForFolder(const QString& sourceFolder, const QString& targetFolder) {
+    show();
+    SetDefaultButton(ui_->Command3);
+    ui_->L_SourceFile->setText(QStringLiteral("源文件夹"));
+    ui_->T_SourceFile->setText(sourceFolder);
+    ui_->L_TargetFile->setText(QStringLiteral("目标文件夹"));
+    ui_->T_TargetFile->setText(targetFolder);
+    ui_->T_EnCode->setFocus();
+    ui_->Command3->setVisible(true);
 }
 
 void Form1::Timer1_timeout() {

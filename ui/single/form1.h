@@ -4,7 +4,7 @@
 // handler lives in form1_folder.cpp.
 
 #include "dialogs.h"
-#include "transform_file.h"
+#include "window_contracts.h"
 #include "zr_window.h"
 
 #include <QPointer>
@@ -20,17 +20,28 @@ class BackgroundJob;
 }
 namespace zr {
 struct FolderJobResult;
-}
+namespace jobs {
+struct FileOutcome;
+struct PlanResult;
+} // namespace jobs
+} // namespace zr
 
 namespace zr::ui {
 
-class Form1 : public zr::app::ZrWindow {
+class Form1 : public zr::app::ZrWindow, public zr::app::SingleFileWindow {
     Q_OBJECT
 public:
     static constexpr const char* kName = "Form1";
 
     Form1();
     ~Form1() override;
+
+    // What the other windows ask of this one.
+    void ShowForFile() override;
+    void SetFile(const QString& file) override;
+    void FocusSourceField() override;
+    void ShowForFolder(const QString& sourceFolder, const QString& targetFolder) override;
+    QWidget& Widget() override { return *this; }
 
     // True while a job runs; the window then takes no input.
     bool Busy() const { return busy_; }
@@ -60,10 +71,12 @@ private:
     // (it paints again afterwards). Switching off hides the bar and restores the pointer.
     void SetBusy(bool busy);
     void SetProgress(qint64 done, qint64 length);
+    // While the written target is read back and compared: the bar shows work without an end.
+    void ShowVerifying();
     // A path as the engine takes it from the text of a field.
     static std::filesystem::path PathOf(const QString& text);
     // Runs on the UI thread when the single-file job has returned.
-    void SingleJobFinished(const TransformResult& result, bool deleteSource);
+    void SingleJobFinished(const jobs::PlanResult& result, const jobs::FileOutcome& outcome);
     // Runs on the UI thread when the folder job has returned: the completion message, the
     // failures, then back to the main menu.
     void FolderJobEnded(const FolderJobResult& result);

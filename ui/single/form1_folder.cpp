@@ -9,6 +9,7 @@
 #include "dialogs.h"
 #include "failure_list.h"
 #include "folder_job.h"
+#include "path_text.h"
 #include "ui_form1.h"
 #include "window_registry.h"
 
@@ -28,10 +29,8 @@ namespace {
 
 const QString kNote = QStringLiteral("注意：");
 
-// A name that is no valid UTF-8 shows with replacement characters; converting it to UTF-16
-// through the path would throw on the worker.
 QString textOf(const fs::path& path) {
-    return QDir::toNativeSeparators(QString::fromStdString(Utf8Path(path)));
+    return QDir::toNativeSeparators(platform::TextFromPath(path));
 }
 
 // How many files failed, then the first ones with their reasons.
@@ -72,31 +71,23 @@ void Form1::Command3_clicked() {
     connect(
         job_, &platform::BackgroundJob::finished, this, [this, result] { FolderJobEnded(*result); },
         Qt::SingleShotConnection);
-    platform::BackgroundJob* job = job_;
-    QLineEdit* sourceBox = ui_->T_SourceFile;
-    QLineEdit* targetBox = ui_->T_TargetFile;
-    QProgressBar* bar = ui_->ProgressBar1;
-    job_->Start([=](platform::BackgroundJob& worker) {
+    job_->Start([=, this](platform::BackgroundJob& worker) {
         FolderJob folderJob(sourceFolder, targetFolder);
         folderJob.SetKey(std::u16string_view(key));
         folderJob.SetDeleteSource(deleteSource);
         folderJob.SetCancelFlag(worker.CancelFlag());
-        folderJob.onFileStart = [=](const FolderFileOutcome& file, int, int) {
-            // Queued on the job object, which outlives the worker, behind the progress of the
-            // file before.
-            QMetaObject::invokeMethod(
-                job,
-                [sourceBox, targetBox, bar, source = textOf(file.source),
-                 target = textOf(file.target)] {
-                    sourceBox->setText(source);
-                    targetBox->setText(target);
-                    bar->setValue(0);
-                },
-                Qt::QueuedConnection);
+        folderJob.onFileStart = [this, &worker](const FolderFileOutcome& file, int, int) {
+            // Behind the progress of the file before.
+            worker.Post([this, source = textOf(file.source), target = textOf(file.target)] {
+                ui_->T_SourceFile->setText(source);
+                ui_->T_TargetFile->setText(target);
+                SetProgress(0, 1);
+            });
         };
         folderJob.onProgress = [&worker](std::int64_t done, std::int64_t length) {
             worker.Report(done, length);
         };
+        folderJob.onVerifying = [this, &worker] { worker.Post([this] { ShowVerifying(); }); };
         *result = folderJob.Run();
     });
 }

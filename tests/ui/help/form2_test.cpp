@@ -2,6 +2,7 @@
 #include "app_record.h"
 #include "form2.h"
 #include "scripted_platform.h"
+#include "window_contracts.h"
 #include "window_registry.h"
 
 #include <QApplication>
@@ -26,14 +27,24 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 
 namespace {
 
-// Stand-ins for the two windows help returns to, with the controls it touches.
-struct StandInForm1 : zr::app::ZrWindow {
+// Stand-ins for the two windows help returns to; the single-file window with what help asks
+// of it.
+struct StandInForm1 : zr::app::ZrWindow, zr::app::SingleFileWindow {
     static constexpr const char* kName = "Form1";
     StandInForm1() {
-        auto* ok = new QPushButton(this);
+        ok = new QPushButton(this);
         ok->setObjectName(QStringLiteral("C_Ok"));
         ok->hide();
     }
+    void ShowForFile() override {
+        show();
+        ok->show();
+    }
+    void SetFile(const QString&) override {}
+    void FocusSourceField() override {}
+    void ShowForFolder(const QString&, const QString&) override {}
+    QWidget& Widget() override { return *this; }
+    QPushButton* ok;
 };
 struct StandInForm3 : zr::app::ZrWindow {
     static constexpr const char* kName = "Form3";
@@ -45,6 +56,7 @@ protected:
         zr::app::RegisterWindow<StandInForm1>();
         zr::app::RegisterWindow<StandInForm3>();
         zr::app::RegisterWindow<Form2>();
+        zr::app::BindWindow<zr::app::SingleFileWindow, StandInForm1>();
     }
     void TearDown() override {
         Windows().UnloadAll();

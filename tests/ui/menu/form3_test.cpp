@@ -9,6 +9,7 @@
 #include "marquee.h"
 #include "scripted_platform.h"
 #include "temp_dir.h"
+#include "window_contracts.h"
 #include "window_registry.h"
 
 #include <QApplication>
@@ -83,6 +84,8 @@ protected:
         zr::app::RegisterWindow<Form3>();
         zr::app::RegisterWindow<StandInMfiles>();
         zr::app::RegisterWindow<StandInForm7>();
+        zr::app::BindWindow<zr::app::SingleFileWindow, zr::ui::Form1>();
+        zr::app::BindWindow<zr::app::MainMenuWindow, Form3>();
     }
     void TearDown() override {
         Windows().UnloadAll();
@@ -313,6 +316,18 @@ TEST_F(MainMenu, FolderViewFollowsDriveAndFolderAndCancelRestoresTheNormalView) 
         EXPECT_FALSE(Control<QWidget>(m, name)->isVisible()) << name;
     EXPECT_TRUE(label7->text().isEmpty());
     EXPECT_TRUE(Windows().IsLoaded("Form3"));
+}
+
+TEST_F(MainMenu, TheSingleFileWindowsReturnHidesTheFolderListsButton) {
+    Form3& m = Menu();
+    QTest::mouseClick(Control<QLabel>(m, "Label4"), Qt::LeftButton);
+    auto& f1 = Windows().Get("Form1");
+    f1.show();
+    Control<QPushButton>(f1, "C_Exit")->click();
+    EXPECT_FALSE(Windows().IsLoaded("Form1"));
+    EXPECT_TRUE(m.isVisible());
+    for (const char* name : {"Dir1", "Drive1", "Command1"})
+        EXPECT_FALSE(Control<QWidget>(m, name)->isVisible()) << name;
 }
 
 TEST_F(MainMenu, ADriveThatCannotBeReadLeavesTheFolderWhereItWas) {

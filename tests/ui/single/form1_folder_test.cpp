@@ -7,6 +7,7 @@
 #include "keystream_expect.h"
 #include "scripted_platform.h"
 #include "temp_dir.h"
+#include "window_contracts.h"
 #include "window_registry.h"
 
 #include <QCheckBox>
@@ -53,6 +54,8 @@ protected:
     void SetUp() override {
         zr::app::RegisterWindow<Form1>();
         zr::app::RegisterWindow<zr::ui::Form3>();
+        zr::app::BindWindow<zr::app::SingleFileWindow, Form1>();
+        zr::app::BindWindow<zr::app::MainMenuWindow, zr::ui::Form3>();
         fs::create_directory(source);
     }
     void TearDown() override {

@@ -1,10 +1,12 @@
 #include "app_record.h"
+#include "background_job.h"
 #include "form1.h"
 #include "form2.h"
 #include "marquee.h"
 #include "path_text.h"
 #include "scripted_platform.h"
 #include "temp_dir.h"
+#include "window_contracts.h"
 #include "window_registry.h"
 
 #include <QApplication>
@@ -37,14 +39,19 @@ using zr::ui::Form1;
 
 namespace {
 
-// The main menu as far as the single-file window touches it.
-struct StandInForm3 : zr::app::ZrWindow {
+// The main menu as far as the single-file window asks things of it.
+struct StandInForm3 : zr::app::ZrWindow, zr::app::MainMenuWindow {
     static constexpr const char* kName = "Form3";
     StandInForm3() {
         for (const char* name : {"Dir1", "Drive1", "Command1"}) {
             auto* w = new QWidget(this);
             w->setObjectName(QString::fromLatin1(name));
         }
+    }
+    void ShowMenu() override {
+        show();
+        for (QWidget* w : findChildren<QWidget*>())
+            w->hide();
     }
 };
 
@@ -58,6 +65,8 @@ protected:
         zr::app::RegisterWindow<Form1>();
         zr::app::RegisterWindow<zr::ui::Form2>();
         zr::app::RegisterWindow<StandInForm3>();
+        zr::app::BindWindow<zr::app::SingleFileWindow, Form1>();
+        zr::app::BindWindow<zr::app::MainMenuWindow, StandInForm3>();
     }
     void TearDown() override {
         Windows().UnloadAll();
@@ -286,6 +295,38 @@ TEST_F(SingleFileWindow, TickedDeleteRemovesTheSourceOnlyAfterSuccess) {
     platform.Clear();
     Control<QPushButton>(w, "C_Ok")->click();
     ExpectRefusal("源文件名不存在！", "注意：", MessageIcon::None);
+}
+
+TEST_F(SingleFileWindow, TheCheckBeforeDeletingTheSourceShowsAsWorkInProgress) {
+    zr::test::WriteBytes(dir / "a.txt", zr::test::PatternBytes(200000));
+    Form1& w = Open();
+    auto* bar = Control<QProgressBar>(w, "ProgressBar1");
+    // The bar's range whenever a step of the job reaches the window.
+    struct Watch : QObject {
+        QProgressBar* bar;
+        QList<int> maxima;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::MetaCall)
+                maxima << bar->maximum();
+            return false;
+        }
+    } watch;
+    watch.bar = bar;
+    w.findChild<zr::platform::BackgroundJob*>()->installEventFilter(&watch);
+    Fill(w, Q(dir / "a.txt"), Q(dir / "a.txt.ZR"), "k", "k");
+    Control<QCheckBox>(w, "CB_Del")->setChecked(true);
+    Control<QPushButton>(w, "C_Ok")->click();
+    ASSERT_TRUE(WaitIdle(w));
+    EXPECT_TRUE(watch.maxima.contains(0));
+    EXPECT_FALSE(fs::exists(dir / "a.txt"));
+
+    // The next job starts with a bar of 0 to 100 again.
+    Fill(w, Q(dir / "a.txt.ZR"), Q(dir / "b.txt"), "k", "k");
+    Control<QCheckBox>(w, "CB_Del")->setChecked(false);
+    Control<QPushButton>(w, "C_Ok")->click();
+    EXPECT_EQ(bar->maximum(), 100);
+    EXPECT_EQ(bar->value(), 0);
+    ASSERT_TRUE(WaitIdle(w));
 }
 
 TEST_F(SingleFileWindow, OneFileUnderTwoNamesIsRefusedAndUntouched) {
