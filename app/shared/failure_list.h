@@ -1,6 +1,7 @@
 #pragma once
 // The message that follows a completion message when some files of a folder job or a batch
-// could not be done: how many, then the first ones with their reasons.
+// could not be done: how many, then the first ones with their reasons. The same shape lists
+// the entries of a batch that was refused before it began.
 
 #include <QString>
 #include <QStringList>
@@ -13,5 +14,9 @@ inline constexpr int kListedFailures = 20;
 // "有 N 个文件未能加密/解密：", the first kListedFailures reasons one to a line, then how many
 // were left out. reasons may hold more than are listed.
 QString FailureListText(int failedCount, const QStringList& reasons);
+
+// heading, then the first kListedFailures of lines one to a line, then how many of count were
+// left out.
+QString ListedText(const QString& heading, int count, const QStringList& lines);
 
 } // namespace zr::app

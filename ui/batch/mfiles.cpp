@@ -1,5 +1,6 @@
 #include "mfiles.h"
 
+#include "batch_run.h"
 #include "dir_list_box.h"
 #include "drive_list_box.h"
 #include "end_program.h"
@@ -11,6 +12,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMetaObject>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
@@ -60,6 +62,10 @@ mfiles::mfiles() : ui_(std::make_unique<Ui::mfiles>()) {
 
     CommonDialog1.Filter = QStringLiteral("所有文件(*.*)|*.*");
     CommonDialog1.MultiSelect = true;
+
+    batch_ = new BatchRun({this, ui_->List1, ui_->List2, ui_->Check2, ui_->ProgressBar1,
+                           ui_->Label3, [this](bool running) { LockButtons(running); }},
+                          this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -126,9 +132,8 @@ void mfiles::Timer1_timeout() {
     if (!SyncFolder())
         return;
     Layout();
-    // During a batch run the lists are disabled, and the buttons that change the list or start
-    // a run stay off until it ends.
-    const bool running = !ui_->List1->isEnabled();
+    // During a batch run the buttons that change the list or start a run stay off.
+    const bool running = batch_->Running();
     if (!running)
         ui_->Command2->setEnabled(!ui_->List1->selectedItems().isEmpty());
     const Qt::CheckState underline = ui_->Check1->checkState();
@@ -219,11 +224,30 @@ void mfiles::Command3_clicked() {
     hide();
 }
 
+bool mfiles::Running() const {
+    return batch_->Running();
+}
+
+void mfiles::StartRun(const QString& key) {
+    batch_->Start(key);
+}
+
+void mfiles::LockButtons(bool locked) {
+    // Command4 and Command5 of a frame left open would add files behind the run's back.
+    for (QPushButton* b :
+         {ui_->Command1, ui_->Command2, ui_->Command3, ui_->Command4, ui_->Command5, ui_->Command6})
+        b->setEnabled(!locked);
+    // Back to what the list allows, without waiting for the next tick.
+    if (!locked) {
+        ui_->Command2->setEnabled(!ui_->List1->selectedItems().isEmpty());
+        ui_->Command3->setEnabled(ui_->List1->count() > 0);
+    }
+}
+
 bool mfiles::OnClose() {
     // A run in progress stops first: its job at work is cancelled and waited for, so it
     // leaves no partial target; then the program ends.
-    if (QWidget* f6 = Windows().Find(QStringLiteral("form6")))
-        QMetaObject::invokeMethod(f6, "CancelRun", Qt::DirectConnection);
+    batch_->Cancel();
     // Ending unloads every window, this one too, so it happens once this close is done.
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [] { zr::app::EndProgram(); }, Qt::QueuedConnection);

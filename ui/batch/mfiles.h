@@ -1,9 +1,10 @@
 #pragma once
 // The multi-file window: builds the job list (List1 sources, List2 targets, paired by index),
-// removes pairs, sets the lists' font and underline, and shows the progress of a batch run.
-// Its start button hands over to the key dialogs. Closing it ends the program.
+// removes pairs, sets the lists' font and underline, and owns the batch run, whose progress it
+// shows. Its start button hands over to the key dialogs. Closing it ends the program.
 
 #include "dialogs.h"
+#include "window_contracts.h"
 #include "zr_window.h"
 
 #include <QString>
@@ -18,12 +19,18 @@ class mfiles;
 
 namespace zr::ui {
 
-class mfiles : public zr::app::ZrWindow {
+class BatchRun;
+
+class mfiles : public zr::app::ZrWindow, public zr::app::BatchRunState {
     Q_OBJECT
 public:
     static constexpr const char* kName = "mfiles";
     mfiles();
     ~mfiles() override;
+
+    // The run the key confirmation dialog starts.
+    bool Running() const override;
+    void StartRun(const QString& key) override;
 
     // The 500 ms tick: folder sync, layout, button enabling, underline.
     void Timer1_timeout();
@@ -44,10 +51,14 @@ private:
     // Adds the dialog's files: targets in folder, or beside their sources without one.
     void AddSelection(const std::optional<QString>& folder);
     bool SyncFolder();
+    // The buttons that change the list or start a run are locked while one runs; the lists
+    // still scroll and select.
+    void LockButtons(bool locked);
 
     std::unique_ptr<Ui::mfiles> ui_;
     QTimer* Timer1 = nullptr;
     QString syncedDrive_; // the drive that holds Dir1's folder; empty when none does
+    BatchRun* batch_ = nullptr;
 };
 
 } // namespace zr::ui

@@ -10,6 +10,7 @@
 #include "mfiles.h"
 #include "scripted_platform.h"
 #include "temp_dir.h"
+#include "window_contracts.h"
 #include "window_registry.h"
 
 #include <QCheckBox>
@@ -42,6 +43,7 @@ protected:
         zr::app::RegisterWindow<zr::ui::mfiles>();
         zr::app::RegisterWindow<zr::ui::Form5>();
         zr::app::RegisterWindow<zr::ui::form6>();
+        zr::app::BindWindow<zr::app::BatchRunState, zr::ui::mfiles>();
         zr::app::SetEndProgramAction([this] { ++ended; });
         m = &Windows().Get<zr::ui::mfiles>();
         m->show();
@@ -88,9 +90,9 @@ protected:
             beforeRun();
         Control<QPushButton>(f6, "Command1")->click();
     }
-    // The worker of the run; form6 must be loaded.
+    // The worker of the run, which the window owns.
     zr::platform::BackgroundJob* Job() {
-        return Windows().Find(S("form6"))->findChild<zr::platform::BackgroundJob*>(S("BatchJob"));
+        return m->findChild<zr::platform::BackgroundJob*>(S("BatchJob"));
     }
     // Runs fn on the UI thread after every block the run reports.
     void OnBlock(std::function<void()> fn) {

@@ -258,7 +258,8 @@ TEST_F(BatchRunTest, DuringARunTheListIsLockedCheck2WorksAndJobsRunOffTheUiThrea
         OnBlock([&] {
             m->Timer1_timeout(); // the tick goes on during the run
             ++blocks;
-            bool locked = !List1()->isEnabled() && !List2()->isEnabled();
+            // The lists still scroll and select.
+            bool locked = List1()->isEnabled() && List2()->isEnabled();
             for (const char* b :
                  {"Command1", "Command2", "Command3", "Command4", "Command5", "Command6"})
                 locked = locked && !C<QPushButton>(b)->isEnabled();
@@ -296,4 +297,78 @@ TEST_F(BatchRunTest, ClosingTheWindowDuringARunStopsTheJobWithoutAPartialTarget)
     EXPECT_TRUE(QTest::qWaitFor([this] { return ended == 1; }));
     EXPECT_EQ(dir.Names(), Untouched());
     EXPECT_TRUE(p.Messages().isEmpty());
+}
+
+TEST_F(BatchRunTest, AConflictingListIsRefusedWithNothingTouchedAndTheListKept) {
+    for (const char* sub : {"a", "b", "out"})
+        fs::create_directory(dir / sub);
+    WriteBytes(dir / "a" / "report.txt", PatternBytes(100, 1));
+    WriteBytes(dir / "b" / "report.txt", PatternBytes(100, 2));
+    WriteBytes(dir / "doc.txt", PatternBytes(100, 3));
+    WriteBytes(dir / "doc.txt.ZR", PatternBytes(100, 4));
+    WriteBytes(dir / "free.txt", PatternBytes(100, 5));
+    // One folder for two files of one name; an older result beside its source.
+    Add({Q(dir / "a" / "report.txt"), Q(dir / "b" / "report.txt")}, Q(dir / "out"));
+    Add({Q(dir / "free.txt"), Q(dir / "doc.txt"), Q(dir / "doc.txt.ZR")});
+    const QStringList sources = Items(List1()), targets = Items(List2());
+    C<QCheckBox>("Check2")->setChecked(true);
+    p.Clear();
+    Start(S("k"), S("k"));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m->Running(); }, 20000));
+
+    ASSERT_EQ(p.Messages().size(), 1);
+    EXPECT_EQ(p.calls.front().kind, zr::platform::RecordedCall::Beep);
+    const auto box = p.Messages()[0];
+    EXPECT_EQ(box.title, S("警告"));
+    EXPECT_EQ(box.icon, MessageIcon::Warning);
+    const QStringList lines = box.text.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 5) << box.text.toStdString();
+    EXPECT_EQ(lines[0], S("下列文件的目标有冲突，未做任何处理："));
+    for (int row : {0, 1, 3, 4})
+        EXPECT_TRUE(box.text.contains(sources[row] + S(" → ") + targets[row])) << row;
+    EXPECT_FALSE(box.text.contains(sources[2]));
+
+    EXPECT_EQ(Items(List1()), sources);
+    EXPECT_EQ(Items(List2()), targets);
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+    EXPECT_EQ(dir.Names(),
+              (std::vector<std::string>{"a", "b", "doc.txt", "doc.txt.ZR", "free.txt", "out"}));
+    EXPECT_EQ(ReadBytes(dir / "doc.txt.ZR"), PatternBytes(100, 4));
+    EXPECT_TRUE(C<QPushButton>("Command3")->isEnabled());
+}
+
+TEST_F(BatchRunTest, EveryRunStartsFromZeroAndTheCheckBeforeADeletionShowsAsWork) {
+    // What the bar shows as each step of the run reaches the window.
+    QList<int> values, maxima;
+    struct Watch : QObject {
+        std::function<void()> seen;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::MetaCall)
+                seen();
+            return false;
+        }
+    } watch;
+    auto* bar = C<QProgressBar>("ProgressBar1");
+    watch.seen = [&] {
+        values << bar->value();
+        maxima << bar->maximum();
+    };
+    Job()->installEventFilter(&watch);
+
+    MakeFiles({100000});
+    Start(S("k"), S("k"));
+    ASSERT_TRUE(RunEnds());
+    EXPECT_EQ(bar->value(), 100);
+    EXPECT_FALSE(maxima.contains(0)) << "nothing to check without a deletion";
+
+    MakeFiles({100000});
+    C<QCheckBox>("Check2")->setChecked(true);
+    values.clear();
+    Start(S("k"), S("k"));
+    ASSERT_TRUE(RunEnds());
+    ASSERT_FALSE(values.isEmpty());
+    EXPECT_EQ(values.first(), 0);
+    EXPECT_TRUE(maxima.contains(0));
+    EXPECT_EQ(bar->maximum(), 100);
+    EXPECT_FALSE(fs::exists(sources[1]));
 }
