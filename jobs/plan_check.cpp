@@ -242,13 +242,13 @@ PlanCheck CheckPlan(const Plan& plan) {
 std::string ConflictReason(ConflictKind kind) {
     switch (kind) {
     case ConflictKind::SameFile:
-        return "目标文件就是源文件本身";
+        return "目标就是源文件";
     case ConflictKind::SharedTarget:
-        return "另一项也写入这个目标文件";
+        return "与另一项的目标相同";
     case ConflictKind::TargetIsSource:
-        return "目标文件是另一项的源文件";
+        return "目标是另一项的源文件";
     case ConflictKind::SourceIsTarget:
-        return "源文件是另一项的目标文件";
+        return "源文件是另一项的目标";
     }
     return {};
 }

@@ -1,8 +1,9 @@
 #!/bin/sh
-# The Windows check: cross-builds the parts without Qt (the engine, the command-line parse, the
-# registry writer, the shred engine) with Debian's mingw-w64, runs their tests under wine64, then
-# runs the registry writer as C:\Program Files\zr 工具\zr.exe and checks with `reg query` that
-# the class-root rows and the per-user mirror hold exactly the expected keys and values.
+# The Windows check: cross-builds the parts without Qt (the engine, the job layer, the
+# command-line parse, the registry writer, the shred engine) with Debian's mingw-w64, runs their
+# tests under wine64, then runs the registry writer as C:\Program Files\zr 工具\zr.exe and
+# checks with `reg query` that the class-root rows and the per-user mirror hold exactly the
+# expected keys and values.
 #
 # Usage: scripts/windows-check.sh [build folder]   (default: build-windows)
 # Installs g++-mingw-w64-x86-64-posix and wine64 with apt-get when they are missing.

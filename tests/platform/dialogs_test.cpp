@@ -9,7 +9,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace zr::platform;
 
@@ -72,6 +74,33 @@ TEST(Worker, ReportsProgressOnTheUiThreadAndFinishes) {
     ASSERT_TRUE(done.wait(5000));
     EXPECT_EQ(seen, QList<qint64>({1, 2, 3}));
     EXPECT_FALSE(job.IsRunning());
+}
+
+TEST(Worker, AsksTheUiThreadAfterItsReportsAndGivesUpWhenCancelled) {
+    BackgroundJob job;
+    QList<qint64> seen;
+    QObject::connect(&job, &BackgroundJob::progress, &job, [&](qint64 a, qint64) { seen << a; });
+    std::optional<bool> answer;
+    QSignalSpy done(&job, &BackgroundJob::finished);
+    job.Start([&](BackgroundJob& j) {
+        j.Report(1, 1);
+        answer = j.Ask([&] { return seen.size() == 1; });
+    });
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_EQ(answer, std::optional<bool>(true));
+
+    // The UI thread waits for the worker instead of answering: no answer, and no deadlock.
+    std::atomic<bool> asking{false};
+    std::optional<bool> unanswered = true;
+    job.Start([&](BackgroundJob& j) {
+        asking = true;
+        unanswered = j.Ask([] { return true; });
+    });
+    while (!asking)
+        QThread::msleep(1);
+    job.RequestCancel();
+    job.Wait();
+    EXPECT_FALSE(unanswered.has_value());
 }
 
 TEST(ZrWindowKeys, EnterClicksTheFocusedButtonElseTheDefaultAndEscTheCancelButton) {

@@ -1,5 +1,6 @@
 #include "run_process.h"
 
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -17,6 +18,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
         return {};
     const pid_t pid = ::fork();
     if (pid == 0) {
+        std::signal(SIGPIPE, SIG_DFL); // the parent's choice below is not the program's
         ::setsid(); // no controlling terminal: /dev/tty cannot be opened
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
@@ -32,6 +34,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
         ::execv(args[0], args.data());
         ::_exit(127);
     }
+    // A program that ends without reading its input (a usage error) must not end the test with
+    // SIGPIPE; the write then fails with EPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     ::close(in[0]);
     ::close(out[1]);
     ::close(err[1]);
