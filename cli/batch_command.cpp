@@ -78,7 +78,7 @@ int RunBatch(int argc, char** argv, int first) {
             PrintError(jobs::FailureText(out, plan.entries[out.entry]));
     };
     const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());
-    if (result.refused()) {
+    if (result.refused) {
         // The disk changed since the first check.
         PrintError(jobs::kConflictHeading);
         return kExitFailed;

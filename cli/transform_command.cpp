@@ -50,7 +50,7 @@ int RunTransform(int argc, char** argv, int first) {
     };
     const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());
     bar.Finish();
-    if (result.refused()) {
+    if (result.refused) {
         // A plan of one can only conflict with itself.
         PrintError(jobs::ConflictReason(jobs::ConflictKind::SameFile) + "：" + target);
         return kExitFailed;

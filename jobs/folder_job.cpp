@@ -103,75 +103,44 @@ FolderJobResult FolderJob::Run() {
     result.listingError = std::move(listing.error);
     const fs::path targetFolder = WithoutTrailingSeparator(targetFolder_);
     std::vector<FolderFileOutcome> files;
-    jobs::Plan all;
+    jobs::Plan plan;
+    plan.deleteSources = deleteSource_;
+    // Upper-case names that collide ("a.txt" and "A.TXT") share a target: the first runs.
+    plan.onConflict = jobs::Plan::OnConflict::HoldBack;
     for (FolderEntry& entry : listing.entries) {
         // The ".ZR" rule on TargetFolder + name: with a separator before the name it depends
         // on the name alone.
-        const std::string targetName = TargetNameFor(entry.name);
         FolderFileOutcome file;
         file.name = std::move(entry.name);
         file.source = std::move(entry.source);
-        file.target = targetFolder / PathFromUtf8(targetName);
-        if (targetName.empty())
-            file.reason = "无法写入目标文件：" + Utf8Path(file.target) + "（目标文件名为空）";
-        all.entries.push_back({file.source, file.target});
+        file.target = targetFolder / PathFromUtf8(TargetNameFor(file.name));
+        plan.entries.push_back({file.source, file.target});
         files.push_back(std::move(file));
     }
 
-    // Held back: every file in a conflict, but the first of those that share a target.
-    const jobs::PlanCheck check = jobs::CheckPlan(all);
-    for (const jobs::Conflict& c : check.conflicts) {
-        FolderFileOutcome& file = files[c.entry];
-        const bool firstOfShared = c.kind == jobs::ConflictKind::SharedTarget && c.other > c.entry;
-        if (firstOfShared || !file.reason.empty())
-            continue;
-        if (c.kind == jobs::ConflictKind::SharedTarget && files[c.other].name == file.name)
-            file.reason = "未处理 " + Utf8Path(file.source) + "：目标文件 " +
-                          Utf8Path(file.target) + " 已由名字只有大小写不同的另一个文件写入";
-        else
-            file.reason = "未处理 " + Utf8Path(file.source) + "：" + jobs::ConflictReason(c.kind);
-    }
-    jobs::Plan run;
-    run.deleteSources = deleteSource_;
-    std::vector<std::size_t> listed; // the file of each entry of run
     const int total = static_cast<int>(files.size());
-    int index = 0;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (files[i].reason.empty()) {
-            run.entries.push_back({files[i].source, files[i].target});
-            listed.push_back(i);
-            continue;
-        }
-        if (onFileStart)
-            onFileStart(files[i], index, total);
-        ++index;
-        ProcessFolderFile(files[i], result);
-    }
-
     jobs::PlanEvents events;
-    events.fileStarted = [&](std::size_t k) {
+    events.fileStarted = [&](std::size_t i) {
         if (onFileStart)
-            onFileStart(files[listed[k]], index, total);
-        ++index;
+            onFileStart(files[i], static_cast<int>(i), total);
     };
     events.progress = onProgress;
     if (onVerifying)
         events.verifying = [this](std::size_t) { onVerifying(); };
     events.fileDone = [&](const jobs::FileOutcome& out) {
-        FolderFileOutcome& file = files[listed[out.entry]];
-        file.transformed = out.result.ok();
+        FolderFileOutcome& file = files[out.entry];
+        file.transformed = !out.heldBack && out.result.ok();
         file.sourceDeleted = out.sourceDeleted;
-        file.reason = jobs::FailureText(out, run.entries[out.entry]);
+        const bool collided = out.heldBack &&
+                              out.heldBack->kind == jobs::ConflictKind::SharedTarget &&
+                              files[out.heldBack->other].name == file.name;
+        file.reason = collided
+                          ? "未处理 " + Utf8Path(file.source) + "：目标文件 " +
+                                Utf8Path(file.target) + " 已由名字只有大小写不同的另一个文件写入"
+                          : jobs::FailureText(out, plan.entries[out.entry]);
         ProcessFolderFile(file, result);
     };
-    const jobs::PlanResult ran = jobs::RunPlan(run, seed_.seed, events, cancel_);
-    // Only a disk changed between the two checks makes the second one refuse.
-    for (std::size_t k : ran.check.Entries()) {
-        FolderFileOutcome& file = files[listed[k]];
-        file.reason = "未处理 " + Utf8Path(file.source) + "：" +
-                      jobs::ConflictReason(ran.check.FirstOf(k).kind);
-        ProcessFolderFile(file, result);
-    }
+    const jobs::PlanResult ran = jobs::RunPlan(plan, seed_.seed, events, cancel_);
     result.cancelled = ran.cancelled || (cancel_ && cancel_->load());
     result.sourceFolderRemoved =
         !fs::exists(fs::symlink_status(WithoutTrailingSeparator(sourceFolder_), ec));

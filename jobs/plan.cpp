@@ -1,6 +1,7 @@
 #include "plan.h"
 
 #include <exception>
+#include <vector>
 
 namespace zr {
 
@@ -70,6 +71,8 @@ FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const P
 } // namespace
 
 std::string FailureText(const FileOutcome& outcome, const PlanEntry& entry) {
+    if (outcome.heldBack)
+        return "未处理 " + Utf8Path(entry.source) + "：" + ConflictReason(outcome.heldBack->kind);
     if (!outcome.result.ok())
         return zr::FailureText(outcome.result);
     if (!outcome.deleteError.empty())
@@ -81,8 +84,18 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
                    const std::atomic<bool>* cancel) {
     PlanResult result;
     result.check = CheckPlan(plan);
-    if (result.refused())
-        return result;
+    std::vector<const Conflict*> held(plan.entries.size(), nullptr);
+    if (!result.check.ok()) {
+        if (plan.onConflict == Plan::OnConflict::Refuse) {
+            result.refused = true;
+            return result;
+        }
+        for (const Conflict& c : result.check.conflicts) {
+            const bool firstOfShared = c.kind == ConflictKind::SharedTarget && c.other > c.entry;
+            if (!firstOfShared && !held[c.entry])
+                held[c.entry] = &c;
+        }
+    }
     for (std::size_t i = 0; i < plan.entries.size(); ++i) {
         if (stopped(cancel)) {
             result.cancelled = true;
@@ -90,7 +103,13 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
         }
         if (events.fileStarted)
             events.fileStarted(i);
-        const FileOutcome out = runEntry(plan, i, seed, events, cancel);
+        FileOutcome out;
+        if (held[i]) {
+            out.entry = i;
+            out.heldBack = *held[i];
+        } else {
+            out = runEntry(plan, i, seed, events, cancel);
+        }
         if (out.result.step == TransformStep::Cancelled)
             result.cancelled = true;
         else if (out.ok())

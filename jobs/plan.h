@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,10 @@ struct PlanEntry {
 struct Plan {
     std::vector<PlanEntry> entries; // run in this order
     bool deleteSources = false;     // delete each source after its own verified job
+    // What a conflict does: refuses the whole plan (a list the user made), or holds back the
+    // entries in conflict while the others run (a folder's listing); of entries that share a
+    // target the first still runs.
+    enum class OnConflict { Refuse, HoldBack } onConflict = OnConflict::Refuse;
 };
 
 enum class ConflictKind {
@@ -64,13 +69,15 @@ inline constexpr char kConflictHeading[] = "下列文件的目标有冲突，未
 // What became of one entry.
 struct FileOutcome {
     std::size_t entry = 0;
+    std::optional<Conflict> heldBack; // set when the entry was not run for this conflict
     TransformResult result; // the engine's result; a failed check after the job replaces it
     bool sourceDeleted = false;
     std::string deleteError; // why a source that was to be deleted stays
-    bool ok() const { return result.ok() && deleteError.empty(); }
+    bool ok() const { return !heldBack && result.ok() && deleteError.empty(); }
 };
 
-// "无法读取源文件：…", "无法写入目标文件：…" or "无法删除源文件：…"; empty when ok.
+// "无法读取源文件：…", "无法写入目标文件：…", "无法删除源文件：…" or, for an entry held back,
+// "未处理 …：" and the conflict; empty when ok.
 std::string FailureText(const FileOutcome& outcome, const PlanEntry& entry);
 
 // Called on the thread that runs the plan.
@@ -88,16 +95,16 @@ struct PlanEvents {
 };
 
 struct PlanResult {
-    PlanCheck check; // with conflicts the plan was refused and nothing was touched
-    int done = 0;    // entries that were done completely
-    int failed = 0;
+    PlanCheck check;
+    bool refused = false; // the plan had conflicts and refuses them: nothing was touched
+    int done = 0;         // entries that were done completely
+    int failed = 0;       // held back ones included
     bool cancelled = false;
-    bool refused() const { return !check.ok(); }
 };
 
-// Checks the plan, then, when it has no conflict, runs its entries in order with the key seed.
-// cancel is looked at before each file and between blocks; the file at work is then left as
-// the engine leaves a cancelled job, and no further file starts.
+// Checks the plan, then, unless it refuses its conflicts, runs its entries in order with the
+// key seed. cancel is looked at before each file and between blocks; the file at work is then
+// left as the engine leaves a cancelled job, and no further file starts.
 PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events = {},
                    const std::atomic<bool>* cancel = nullptr);
 

@@ -37,7 +37,37 @@ struct Place {
     fs::path Full() const { return folder / leaf; }
 };
 
-Place locate(const fs::path& path) {
+// A folder as names in it are compared: resolved as far as it exists, and its identity.
+struct Folder {
+    fs::path resolved;
+    bool exists = false;
+    io::FileId id;
+};
+
+// Every folder of a plan is resolved once, however many of its names the plan holds.
+class Folders {
+public:
+    const Folder& Of(const fs::path& folder) {
+        const auto [it, added] = known_.emplace(folder.native(), Folder{});
+        if (added) {
+            Folder& f = it->second;
+            std::error_code ec;
+            const fs::path resolved = fs::weakly_canonical(folder, ec);
+            f.resolved = ec ? folder.lexically_normal() : resolved;
+            f.resolved.make_preferred();
+            io::IoError e;
+            const io::EntryInfo info = io::Stat(f.resolved, e);
+            f.exists = info.kind == io::EntryKind::Directory;
+            f.id = info.id;
+        }
+        return it->second;
+    }
+
+private:
+    std::map<Native, Folder> known_;
+};
+
+Place locate(const fs::path& path, Folders& folders) {
     Place p;
     if (path.empty())
         return p;
@@ -60,16 +90,10 @@ Place locate(const fs::path& path) {
         p.exists = true;
         p.id = file.id;
     }
-    const fs::path parent = full.parent_path();
-    const fs::path resolved = fs::weakly_canonical(parent, ec);
-    p.folder = ec ? parent.lexically_normal() : resolved;
-    p.folder.make_preferred();
-    e = {};
-    const io::EntryInfo folder = io::Stat(p.folder, e);
-    if (folder.kind == io::EntryKind::Directory) {
-        p.folderExists = true;
-        p.folderId = folder.id;
-    }
+    const Folder& folder = folders.Of(full.parent_path());
+    p.folder = folder.resolved;
+    p.folderExists = folder.exists;
+    p.folderId = folder.id;
     return p;
 }
 
@@ -157,9 +181,10 @@ PlanCheck CheckPlan(const Plan& plan) {
     // Node 2i is the source of entry i, node 2i + 1 its target.
     const std::size_t n = plan.entries.size();
     std::vector<Place> places(2 * n);
+    Folders folders;
     for (std::size_t i = 0; i < n; ++i) {
-        places[2 * i] = locate(plan.entries[i].source);
-        places[2 * i + 1] = locate(plan.entries[i].target);
+        places[2 * i] = locate(plan.entries[i].source, folders);
+        places[2 * i + 1] = locate(plan.entries[i].target, folders);
     }
 
     using Id = std::pair<std::uint64_t, std::uint64_t>;

@@ -144,7 +144,7 @@ TEST(RunPlan, ARefusedPlanTouchesAndDeletesNothing) {
     zr::jobs::PlanEvents ev;
     ev.fileStarted = [&](std::size_t) { ++events; };
     const auto r = zr::jobs::RunPlan(plan, 7, ev);
-    EXPECT_TRUE(r.refused());
+    EXPECT_TRUE(r.refused);
     EXPECT_EQ(r.check.Entries(), (std::vector<std::size_t>{1, 2}));
     EXPECT_EQ(events, 0);
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"doc.txt", "doc.txt.ZR", "free"}));

@@ -147,7 +147,7 @@ void BatchRun::FileDone(const QString& failure) {
 void BatchRun::Finished(const zr::jobs::PlanResult& result) {
     if (!running_)
         return; // cancelled: nothing more happens
-    if (result.refused()) {
+    if (result.refused) {
         SetRunning(false);
         return Refuse(result.check);
     }

@@ -169,7 +169,7 @@ void Form1::SingleJobFinished(const jobs::PlanResult& result, const jobs::FileOu
     SetBusy(false);
     // A plan of one conflicts only with itself: two texts naming one file, refused like
     // identical texts before anything was written.
-    if (result.refused() || outcome.result.step == TransformStep::SameFile) {
+    if (result.refused || outcome.result.step == TransformStep::SameFile) {
         Current().Message(this,
                           QStringLiteral("源文件[路径和文件名]不能与目标文件[路径和文件名]相同！"),
                           QStringLiteral("注意！"), MessageButtons::Ok, MessageIcon::None);
