@@ -3,10 +3,10 @@
 #include "file_io.h"
 
 #include <algorithm>
-#include <map>
 #include <numeric>
 #include <system_error>
 #include <tuple>
+#include <unordered_map>
 
 namespace zr::jobs {
 
@@ -25,46 +25,65 @@ Native foldCase(Native s) {
     return s;
 }
 
-// Where a name leads, as far as can be told before anything is written.
-struct Place {
-    bool named = false;  // an empty path, or one that ends in a separator, names no file
-    bool exists = false; // a regular file is there (links followed)
-    io::FileId id;
-    bool folderExists = false;
-    io::FileId folderId;
-    fs::path folder; // links and ".." followed as far as the folder exists
+// A name in a folder known by its identity: the same for every path to that folder.
+struct InFolder {
+    std::size_t folder;
     Native leaf;
-    fs::path Full() const { return folder / leaf; }
+    bool operator==(const InFolder&) const = default;
 };
 
-// A folder as names in it are compared: resolved as far as it exists, and its identity.
+struct KeyHash {
+    std::size_t operator()(const Native& s) const { return std::hash<Native>{}(s); }
+    std::size_t operator()(const InFolder& k) const {
+        return std::hash<Native>{}(k.leaf) * 31 + k.folder;
+    }
+    std::size_t operator()(const io::FileId& id) const { return id.inode * 31 + id.device; }
+};
+
+// A folder as names in it are compared: resolved as far as it exists (links and ".."
+// followed), and, where it exists, a number that is the same for every path that leads to it.
 struct Folder {
     fs::path resolved;
-    bool exists = false;
-    io::FileId id;
+    Native prefix;        // resolved, ending in a separator
+    std::size_t identity; // 0 for a folder that does not exist
 };
 
 // Every folder of a plan is resolved once, however many of its names the plan holds.
 class Folders {
 public:
     const Folder& Of(const fs::path& folder) {
-        const auto [it, added] = known_.emplace(folder.native(), Folder{});
+        const auto [it, added] = byText_.try_emplace(folder.native());
         if (added) {
             Folder& f = it->second;
             std::error_code ec;
             const fs::path resolved = fs::weakly_canonical(folder, ec);
             f.resolved = ec ? folder.lexically_normal() : resolved;
             f.resolved.make_preferred();
+            f.prefix = f.resolved.native();
+            if (f.prefix.empty() || f.prefix.back() != fs::path::preferred_separator)
+                f.prefix += fs::path::preferred_separator;
             io::IoError e;
             const io::EntryInfo info = io::Stat(f.resolved, e);
-            f.exists = info.kind == io::EntryKind::Directory;
-            f.id = info.id;
+            f.identity = 0;
+            if (info.kind == io::EntryKind::Directory)
+                f.identity = byId_.try_emplace(info.id, byId_.size() + 1).first->second;
         }
         return it->second;
     }
 
 private:
-    std::map<Native, Folder> known_;
+    std::unordered_map<Native, Folder> byText_; // references stay valid as it grows
+    std::unordered_map<io::FileId, std::size_t, KeyHash> byId_;
+};
+
+// Where a name leads, as far as can be told before anything is written.
+struct Place {
+    bool named = false;  // an empty path, or one that ends in a separator, names no file
+    bool exists = false; // a regular file is there (links followed)
+    io::FileId id;
+    const Folder* folder = nullptr;
+    Native leaf;
+    Native full; // the resolved folder and the name
 };
 
 Place locate(const fs::path& path, Folders& folders) {
@@ -90,10 +109,8 @@ Place locate(const fs::path& path, Folders& folders) {
         p.exists = true;
         p.id = file.id;
     }
-    const Folder& folder = folders.Of(full.parent_path());
-    p.folder = folder.resolved;
-    p.folderExists = folder.exists;
-    p.folderId = folder.id;
+    p.folder = &folders.Of(full.parent_path());
+    p.full = p.folder->prefix + p.leaf;
     return p;
 }
 
@@ -117,19 +134,30 @@ private:
     std::vector<std::size_t> parent_;
 };
 
+// Joins node to the first node seen with the same key.
 template <class Key>
-void joinEqual(std::map<Key, std::size_t>& seen, const Key& key, std::size_t node,
+void joinEqual(std::unordered_map<Key, std::size_t, KeyHash>& seen, Key key, std::size_t node,
                Classes& classes) {
-    const auto [it, added] = seen.emplace(key, node);
+    const auto [it, added] = seen.try_emplace(std::move(key), node);
     if (!added)
         classes.Join(it->second, node);
+}
+
+// Notes node as a name that may be the first one seen with the same key in another letter
+// case: such pairs are decided by the file system afterwards.
+template <class Key>
+void noteFolded(std::unordered_map<Key, std::size_t, KeyHash>& seen, Key key, std::size_t node,
+                std::vector<std::pair<std::size_t, std::size_t>>& pairs) {
+    const auto [it, added] = seen.try_emplace(std::move(key), node);
+    if (!added)
+        pairs.emplace_back(it->second, node);
 }
 
 // Whether a folder compares names ignoring case, asked of each folder once per check.
 class CaseProbe {
 public:
     bool IgnoresCase(const fs::path& folder) {
-        const auto [it, added] = known_.emplace(folder.native(), false);
+        const auto [it, added] = known_.try_emplace(folder.native(), false);
         if (added)
             it->second = io::FolderIgnoresCase(folder);
         return it->second;
@@ -148,19 +176,8 @@ public:
     }
 
 private:
-    std::map<Native, bool> known_;
+    std::unordered_map<Native, bool> known_;
 };
-
-// Joins the members of each group whose spellings differ, where the file system says so.
-template <class Key, class Same>
-void joinCaseGroups(const std::map<Key, std::vector<std::size_t>>& groups, Classes& classes,
-                    Same same) {
-    for (const auto& [key, nodes] : groups)
-        for (std::size_t i = 0; i < nodes.size(); ++i)
-            for (std::size_t j = i + 1; j < nodes.size(); ++j)
-                if (classes.Find(nodes[i]) != classes.Find(nodes[j]) && same(nodes[i], nodes[j]))
-                    classes.Join(nodes[i], nodes[j]);
-}
 
 } // namespace
 
@@ -187,55 +204,54 @@ PlanCheck CheckPlan(const Plan& plan) {
         places[2 * i + 1] = locate(plan.entries[i].target, folders);
     }
 
-    using Id = std::pair<std::uint64_t, std::uint64_t>;
-    using InFolder = std::tuple<std::uint64_t, std::uint64_t, Native>;
-    std::map<Id, std::size_t> byId;
-    std::map<InFolder, std::size_t> byFolderId;
-    std::map<Native, std::size_t> byPath;
-    std::map<InFolder, std::vector<std::size_t>> byFolderIdFolded;
-    std::map<Native, std::vector<std::size_t>> byPathFolded;
+    std::unordered_map<io::FileId, std::size_t, KeyHash> byId;
+    std::unordered_map<InFolder, std::size_t, KeyHash> byFolder, byFolderFolded;
+    std::unordered_map<Native, std::size_t, KeyHash> byPath, byPathFolded;
+    std::vector<std::pair<std::size_t, std::size_t>> inFolderPairs, pathPairs;
     Classes classes(2 * n);
     for (std::size_t node = 0; node < 2 * n; ++node) {
         const Place& p = places[node];
         if (!p.named)
             continue;
         if (p.exists)
-            joinEqual(byId, Id{p.id.device, p.id.inode}, node, classes);
-        if (p.folderExists) {
-            const InFolder key{p.folderId.device, p.folderId.inode, p.leaf};
-            joinEqual(byFolderId, key, node, classes);
-            byFolderIdFolded[{p.folderId.device, p.folderId.inode, foldCase(p.leaf)}].push_back(
-                node);
+            joinEqual(byId, p.id, node, classes);
+        if (p.folder->identity != 0) {
+            joinEqual(byFolder, InFolder{p.folder->identity, p.leaf}, node, classes);
+            noteFolded(byFolderFolded, InFolder{p.folder->identity, foldCase(p.leaf)}, node,
+                       inFolderPairs);
         }
-        const Native path = p.Full().native();
-        joinEqual(byPath, path, node, classes);
-        byPathFolded[foldCase(path)].push_back(node);
+        joinEqual(byPath, p.full, node, classes);
+        noteFolded(byPathFolded, foldCase(p.full), node, pathPairs);
     }
     // Spellings that differ only in letter case are one name where the folder ignores case;
     // some drivers of such file systems give every spelling an inode of its own.
     CaseProbe probe;
-    joinCaseGroups(byFolderIdFolded, classes,
-                   [&](std::size_t a, std::size_t) { return probe.IgnoresCase(places[a].folder); });
-    joinCaseGroups(byPathFolded, classes, [&](std::size_t a, std::size_t b) {
-        return probe.SameIgnoringCase(places[a].Full(), places[b].Full());
-    });
+    for (const auto& [a, b] : inFolderPairs)
+        if (classes.Find(a) != classes.Find(b) && probe.IgnoresCase(places[a].folder->resolved))
+            classes.Join(a, b);
+    for (const auto& [a, b] : pathPairs)
+        if (classes.Find(a) != classes.Find(b) &&
+            probe.SameIgnoringCase(fs::path(places[a].full), fs::path(places[b].full)))
+            classes.Join(a, b);
 
-    struct Members {
-        std::vector<std::size_t> sources, targets; // entry indices, ascending
-    };
-    std::map<std::size_t, Members> members;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (places[2 * i].named)
-            members[classes.Find(2 * i)].sources.push_back(i);
-        if (places[2 * i + 1].named)
-            members[classes.Find(2 * i + 1)].targets.push_back(i);
-    }
+    // Each name by its class: (class, target or not, entry), so that a class's sources and
+    // targets come together, each in plan order.
+    std::vector<std::tuple<std::size_t, bool, std::size_t>> names;
+    names.reserve(2 * n);
+    for (std::size_t node = 0; node < 2 * n; ++node)
+        if (places[node].named)
+            names.emplace_back(classes.Find(node), node % 2 == 1, node / 2);
+    std::sort(names.begin(), names.end());
 
     PlanCheck check;
     auto& out = check.conflicts;
-    for (const auto& [root, m] : members) {
-        const auto& S = m.sources;
-        const auto& T = m.targets;
+    std::vector<std::size_t> S, T;
+    for (std::size_t at = 0; at < names.size();) {
+        S.clear();
+        T.clear();
+        const std::size_t root = std::get<0>(names[at]);
+        for (; at < names.size() && std::get<0>(names[at]) == root; ++at)
+            (std::get<1>(names[at]) ? T : S).push_back(std::get<2>(names[at]));
         if (T.empty())
             continue;
         for (std::size_t t : T)
