@@ -117,7 +117,10 @@ TEST(PlanCheck, LetterCaseIsIgnoredWhereTheFolderIgnoresIt) {
         GTEST_SKIP() << "needs root, mkfs.vfat and fusefat to mount a FAT image";
     struct Unmount {
         fs::path at;
-        ~Unmount() { (void)std::system(("fusermount -u '" + at.string() + "'").c_str()); }
+        ~Unmount() {
+            if (std::system(("fusermount -u '" + at.string() + "'").c_str()) != 0)
+                ADD_FAILURE() << "could not unmount " << at;
+        }
     } unmount{mnt};
     WriteBytes(mnt / "a.txt", PatternBytes(10));
     WriteBytes(dir / "b", PatternBytes(10));
