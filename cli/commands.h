@@ -8,5 +8,6 @@ int RunTransform(int argc, char** argv, int first);
 int RunFolder(int argc, char** argv, int first);
 int RunShred(int argc, char** argv, int first);
 int RunDesktop(int argc, char** argv, int first);
+int RunRecoverKey(int argc, char** argv, int first);
 
 } // namespace zr::cli
