@@ -98,12 +98,16 @@ KeyRecovery RecoverKey(const std::filesystem::path& file, std::string_view type)
         if (auto key = ShortestKeyFor(m.seed))
             r.keys.push_back({m.seed, *key, m.layout->what, m.evidence});
     }
-    if (!r.keys.empty() && r.keys.front().evidence >= kConfidentBits)
+    // Below 23 bits, one of the 2^23 seeds passes by chance: such matches say nothing.
+    const double best = r.keys.empty() ? 0.0 : r.keys.front().evidence;
+    if (best >= kConfidentBits)
         r.status = RecoveryStatus::Found;
     else if (search.tooShort)
         r.status = RecoveryStatus::TooShort;
     else
-        r.status = r.keys.empty() ? RecoveryStatus::NotFound : RecoveryStatus::Ambiguous;
+        r.status = best >= 23.0 ? RecoveryStatus::Ambiguous : RecoveryStatus::NotFound;
+    if (r.status == RecoveryStatus::NotFound)
+        r.keys.clear();
     return r;
 }
 
