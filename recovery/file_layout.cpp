@@ -488,6 +488,13 @@ struct Layouts {
                          .Exact(0, std::string_view("8BPS\0", 5))
                          .Set(5, of({1, 2}))
                          .Exact(6, std::string(6, '\0'));
+    FileLayout icon = Make("图标文件头")
+                          .Exact(0, std::string_view("\0\0", 2))
+                          .Set(2, of({1, 2})) // icon or cursor
+                          .Exact(3, std::string_view("\0", 1))
+                          .Set(4, ByteSet::Range(1, 255)) // images
+                          .Exact(5, std::string_view("\0", 1))
+                          .Exact(9, std::string_view("\0", 1)); // the first entry's reserved byte
     FileLayout rtf = Make("RTF 文件头").Exact(0, "{\\rtf");
     FileLayout text = Make("纯文本", 4096).More(textMore);
     FileLayout utf16 = Make("UTF-16 纯文本", 4096)
@@ -551,6 +558,7 @@ const std::vector<TypeRow>& typeRows() {
             {"flac", {&l.flac}},
             {"ogg oga ogv opus", {&l.ogg}},
             {"psd", {&l.psd}},
+            {"ico cur", {&l.icon}},
             {"rtf", {&l.rtf}},
             {"txt text log csv tsv ini inf cfg conf md json xml html htm xhtml svg css js c h "
              "cpp hpp cc cs java py sh bat cmd ps1 sql yaml yml srt ass lrc tex reg",

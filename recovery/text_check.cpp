@@ -17,25 +17,30 @@ namespace zr::detail {
 
 namespace {
 
-// log2(256 x the share of each ASCII code in text), -8 for stray control characters.
+// log2(256 x the share of each ASCII code in text), -8 for stray control characters. Text is
+// a mix: prose (blanks and small letters, few capitals and signs) and anything printable
+// (names, numbers, code). Capitals must not count against it: upper-case ASCII and the common
+// GBK characters are each other's top-bit twin too.
 const std::array<double, 128>& asciiBits() {
     static const std::array<double, 128> table = [] {
-        std::array<double, 128> t{};
-        auto set = [&](int c, double share) { t[c] = std::log2(256.0 * share); };
-        for (int c = 0; c < 128; ++c)
-            t[c] = -8.0;
+        std::array<double, 128> prose{};
         for (int c = 0x21; c < 0x7F; ++c)
-            set(c, 0.04 / 32); // punctuation
+            prose[c] = 0.04 / 32; // signs
         for (int c = '0'; c <= '9'; ++c)
-            set(c, 0.05 / 10);
+            prose[c] = 0.05 / 10;
         for (int c = 'A'; c <= 'Z'; ++c)
-            set(c, 0.03 / 26);
+            prose[c] = 0.03 / 26;
         for (int c = 'a'; c <= 'z'; ++c)
-            set(c, 0.62 / 26);
-        set(' ', 0.18);
-        set('\n', 0.04);
-        set('\r', 0.03);
-        set('\t', 0.01);
+            prose[c] = 0.62 / 26;
+        prose[' '] = 0.18;
+        prose['\n'] = 0.04;
+        prose['\r'] = 0.03;
+        prose['\t'] = 0.01;
+        std::array<double, 128> t{};
+        for (int c = 0; c < 128; ++c) {
+            const bool printable = (c >= 0x20 && c < 0x7F) || c == '\n' || c == '\r' || c == '\t';
+            t[c] = printable ? std::log2(256.0 * (0.6 * prose[c] + 0.4 / 98)) : -8.0;
+        }
         return t;
     }();
     return table;
@@ -96,9 +101,13 @@ struct Tally {
         bits += b;
     }
     // An editor's form feed or a log's colour escapes are no reason to call a file binary;
-    // random bytes hold one control character in eight. Text in a one-byte Western code page
-    // is mostly ASCII; random bytes are half above 127.
-    bool Accepted() const { return !invalid && stray <= units / 16 && high * 4 <= units; }
+    // random bytes hold one control character in eight. Text in a one-byte code page is mostly
+    // ASCII in the West, but not in Russian or Greek; random bytes are half above 127, so
+    // those need more bytes with fewer control characters.
+    bool Accepted() const {
+        return !invalid && stray <= units / 16 &&
+               (high * 4 <= units || (units >= 256 && stray <= units / 64));
+    }
 };
 
 Tally singleByte(std::span<const std::uint8_t> b) {

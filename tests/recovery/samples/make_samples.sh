@@ -16,6 +16,7 @@ convert -size 6x5 gradient:red-blue BMP3:sample.bmp
 convert -size 6x5 gradient:red-blue -compress none sample.tif
 convert -size 6x5 gradient:red-blue sample.webp
 convert -size 6x5 gradient:red-blue sample.psd
+convert -size 16x16 xc:red sample.ico
 
 printf 'Minutes of the weekly meeting\nAttendees: all\nNext meeting on Monday.\n' >sample.txt
 printf '会议纪要：本周例会讨论了明年的预算安排，下周一继续。\n' >sample-utf8.txt
