@@ -3,6 +3,7 @@
 #include "samples.h"
 #include "temp_dir.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using zr::WrongKeySuspicion;
@@ -65,4 +66,36 @@ TEST(WrongKey, JudgesAResultByItsPath) {
     zr::test::WriteBytes(dir / name, sample.bytes);
     EXPECT_EQ(WrongKeySuspicion(dir / name), std::nullopt);
     EXPECT_EQ(WrongKeySuspicion(dir / "missing.png"), std::nullopt);
+}
+
+TEST(WrongKey, VariantsRealFilesHaveAreNotFlagged) {
+    auto bytes = [](std::string_view s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    std::string cyrillic; // Windows-1251: nearly every byte above 127
+    while (cyrillic.size() < 600)
+        cyrillic += "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0! \xca\xe0\xea \xe4\xe5\xeb\xe0?\r\n";
+    std::string v7tar(1024, '\0'); // a tar header without "ustar", with its checksum
+    v7tar.replace(0, 5, "a.txt");
+    v7tar.replace(100, 7, "0000644");
+    unsigned sum = 8 * ' ';
+    for (int i = 0; i < 512; ++i)
+        sum += static_cast<unsigned char>(v7tar[i]);
+    char field[8];
+    std::snprintf(field, sizeof field, "%06o", sum);
+    v7tar.replace(148, 7, std::string(field, 6) + '\0');
+    const std::pair<const char*, std::string> variants[] = {
+        {"a.pdf", "\n%!junk line from a printer driver\n%PDF-1.7\n1 0 obj\n"},
+        {"a.jpg", std::string("\xFF\xD8\xFF\xDB\x00\x04\x00\x00\xFF\xC0\x00\x11", 12)},
+        {"a.tar", v7tar},
+        {"a.tar", std::string(10240, '\0')},
+        {"a.txt", "\xEF\xBB\xBF"
+                  "UTF-8 with a byte-order mark\n"},
+        {"a.txt", "Caf\xe9 cr\xe8me, na\xefve fa\xe7"
+                  "ade: Windows-1252 text.\n"},
+        {"a.txt", cyrillic},
+        {"a.pdf", "%PD"}, // a file cut short is judged on the bytes it has
+    };
+    for (const auto& [name, content] : variants)
+        EXPECT_EQ(judge(name, bytes(content)), std::nullopt)
+            << name << " " << content.substr(0, 20);
+    EXPECT_NE(judge("a.pdf", bytes("%PX")), std::nullopt);
 }

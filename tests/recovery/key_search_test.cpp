@@ -5,6 +5,7 @@
 #include "keystream_expect.h"
 #include "samples.h"
 #include "seed_scan.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -123,4 +124,22 @@ TEST(KeySearch, VectorScanFindsWhatThePlainScanFinds) {
         EXPECT_EQ(zr::detail::ScanSeeds(rules, zr::KeystreamKernel::Avx2), plain) << name;
         EXPECT_FALSE(plain.empty()) << name;
     }
+}
+
+TEST(KeyRecovery, SaysWhyItNamesNoKey) {
+    zr::test::TempDir dir;
+    zr::test::WriteBytes(dir / "hi.txt.ZR", Transformed({'h', 'i', '!', '\n'}, "k"));
+    zr::test::WriteBytes(dir / "empty.doc.ZR", {});
+    const std::pair<const char*, zr::RecoveryStatus> cases[] = {
+        {"hi.txt.ZR", zr::RecoveryStatus::TooShort},
+        {"empty.doc.ZR", zr::RecoveryStatus::Empty},
+        {"missing.doc.ZR", zr::RecoveryStatus::Unreadable},
+    };
+    for (const auto& [name, status] : cases) {
+        const auto r = zr::RecoverKey(dir / name);
+        EXPECT_EQ(r.status, status) << name;
+        EXPECT_FALSE(zr::RecoveryFailureText(r).empty()) << name;
+    }
+    EXPECT_EQ(zr::RecoverKey(dir / "hi.txt.ZR", ".bin").status, zr::RecoveryStatus::UnknownType);
+    EXPECT_EQ(zr::RecoverKey(dir / "README").status, zr::RecoveryStatus::NoType);
 }
