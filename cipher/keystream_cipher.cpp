@@ -8,8 +8,7 @@ namespace zr {
 namespace {
 
 constexpr std::uint32_t step(std::uint32_t s) {
-    return (s * KeystreamCipher::kMultiplier + KeystreamCipher::kIncrement) &
-           KeystreamCipher::kMask;
+    return KeystreamCipher::Step(s);
 }
 
 constexpr float valueOf(std::uint32_t s) { return static_cast<float>(s) / 16777216.0f; }
@@ -25,11 +24,7 @@ std::uint32_t ApplyKeystreamPlain(std::uint32_t state, std::uint8_t* data, std::
 }
 
 float KeystreamCipher::Reseed(std::int32_t seed) {
-    // An accepted seed is 256 times a number below 2^23, so (float)seed is exact; other
-    // seeds round the way the runtime's own conversion does.
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(static_cast<float>(seed));
-    state_ = (bits + (bits >> 24)) & kMask;
-    state_ = step(state_);
+    state_ = StateAfterReseed(seed);
     return valueOf(state_);
 }
 

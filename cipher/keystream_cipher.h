@@ -6,6 +6,7 @@
 //   reseed:  b = IEEE-754 bits of (float)seed; s = (b + (b >> 24)) mod 2^24; one step
 //   byte:    floor(value * 256) == s >> 16 after the step
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -23,6 +24,35 @@ public:
     static constexpr std::uint32_t kUnseededState = 0x50000u;
 
     KeystreamCipher() = default;
+
+    // One generator call's change of state.
+    static constexpr std::uint32_t Step(std::uint32_t state) {
+        return (state * kMultiplier + kIncrement) & kMask;
+    }
+    // The state the reseeding call leaves, before the first byte's draw. An accepted seed is
+    // 256 times a number below 2^23, so (float)seed is exact; other seeds round the way the
+    // runtime's own conversion does.
+    static constexpr std::uint32_t StateAfterReseed(std::int32_t seed) {
+        const std::uint32_t bits = std::bit_cast<std::uint32_t>(static_cast<float>(seed));
+        return Step((bits + (bits >> 24)) & kMask);
+    }
+    // n steps as one affine map, state -> (mul * state + add) mod 2^24. Bits 16..23 of the
+    // product taken mod 2^32 are already right, so a caller after the keystream byte alone
+    // need not mask.
+    struct Jump {
+        std::uint32_t mul = 1;
+        std::uint32_t add = 0;
+    };
+    static constexpr Jump JumpAhead(std::uint64_t n) {
+        Jump result, power{kMultiplier, kIncrement};
+        // Square-and-multiply on the maps: f^(2k) = f^k composed with itself.
+        for (; n != 0; n >>= 1) {
+            if (n & 1)
+                result = {power.mul * result.mul, power.mul * result.add + power.add};
+            power = {power.mul * power.mul, power.mul * power.add + power.add};
+        }
+        return result;
+    }
 
     // The reseeding call; returns that call's own value (callers discard it).
     float Reseed(std::int32_t seed);

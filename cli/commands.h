@@ -9,5 +9,6 @@ int RunFolder(int argc, char** argv, int first);
 int RunBatch(int argc, char** argv, int first);
 int RunShred(int argc, char** argv, int first);
 int RunDesktop(int argc, char** argv, int first);
+int RunRecoverKey(int argc, char** argv, int first);
 
 } // namespace zr::cli

@@ -36,6 +36,12 @@ const char* kHelp = R"(用法：
       （例如 .ZR 的默认打开方式）保持不动；系统范围已安装同一个 zr 时只写入
       系统没有的部分。install：写回全部并开启；remove：删除 zr 写入主文件夹的
       全部文件，此后不再写入，直到 install；status：列出每一项的情况。
+  zr-cli recover-key 加密文件 [--type 类型]
+      忘了密钥时找回一个等效的密钥：试遍所有密钥，找出能把文件开头解成
+      原文件类型应有内容的那个。类型取自去掉 .ZR 后的扩展名
+      （report.doc.ZR 是 doc），或由 --type 指定。找到时标准输出上只有
+      一行：最短的等效密钥；种子和匹配的内容写在标准错误上。找不到或
+      无法确定时退出码为 1。
 
 选项：
   --key-stdin      从标准输入读取一行作为密钥（空行即空密钥）；
@@ -43,6 +49,7 @@ const char* kHelp = R"(用法：
   --delete-source  每个文件处理完成并校验无误后删除其源文件。
   --to             batch 的目标文件夹。
   --mode           shred 的删除方式：normal、quick 或 thorough。
+  --type           recover-key 的原文件类型（扩展名），如 doc、pdf、txt。
   --help           显示本说明。
   --version        显示版本。
 
@@ -77,6 +84,8 @@ int main(int argc, char** argv) {
         return zr::cli::RunShred(argc, argv, 2);
     if (command == "desktop")
         return zr::cli::RunDesktop(argc, argv, 2);
+    if (command == "recover-key")
+        return zr::cli::RunRecoverKey(argc, argv, 2);
     zr::cli::PrintUsageError("未知命令：" + command);
     return zr::cli::kExitUsage;
 }

@@ -133,3 +133,13 @@ INSTANTIATE_TEST_SUITE_P(AllKernels, KernelTest,
                          [](const auto& info) {
                              return std::string(KeystreamCipher::KernelName(info.param));
                          });
+
+TEST(Keystream, JumpAheadIsThatManySteps) {
+    for (const std::uint64_t n : {0u, 1u, 2u, 63u, 64u, 1000u, 65537u}) {
+        std::uint32_t stepped = 0x123456;
+        for (std::uint64_t i = 0; i < n; ++i)
+            stepped = KeystreamCipher::Step(stepped);
+        const auto jump = KeystreamCipher::JumpAhead(n);
+        EXPECT_EQ((jump.mul * 0x123456u + jump.add) & KeystreamCipher::kMask, stepped) << n;
+    }
+}
