@@ -45,6 +45,12 @@ Args ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
+        // A repeated option is a mistake whose intent cannot be guessed ("--mode normal
+        // --mode thorough"): taking either silently could destroy files the other way.
+        if (a.Has(name) || a.Value(name)) {
+            a.error = "选项 " + name + " 重复了";
+            return a;
+        }
         if (!inlineValue &&
             std::find(knownFlags.begin(), knownFlags.end(), name) != knownFlags.end()) {
             a.flags.push_back(name);

@@ -18,13 +18,13 @@ struct Args {
     std::vector<std::string> positional;
     std::vector<std::string> flags;   // "--key-stdin", ...
     std::vector<std::pair<std::string, std::string>> values; // "--mode" "quick"
-    std::string error;                // set when an option is unknown or lacks its value
+    std::string error;                // set when an option is unknown, repeated or lacks a value
     bool Has(const std::string& flag) const;
     std::optional<std::string> Value(const std::string& name) const;
 };
 
 // Splits argv after the command name. knownFlags take no value, valueOptions take the next
-// argument (or "--name=value"); "--" ends the options.
+// argument (or "--name=value"); "--" ends the options. An option given twice is an error.
 Args ParseArgs(int argc, char** argv, int first, const std::vector<std::string>& knownFlags,
                const std::vector<std::string>& valueOptions = {});
 

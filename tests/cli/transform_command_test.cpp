@@ -85,6 +85,9 @@ TEST(CliTransform, MissingKeyAndWrongUsage) {
     EXPECT_EQ(RunCli({"transform"}).exitCode, 2);
     EXPECT_EQ(RunCli({"transform", "a", "b", "c", "--key-stdin"}).exitCode, 2);
     EXPECT_EQ(RunCli({"transform", "a", "--key=abc"}).exitCode, 2);
+    const auto twice = RunCli({"transform", "a", "--key-stdin", "--key-stdin"}, "k\n");
+    EXPECT_EQ(twice.exitCode, 2);
+    EXPECT_NE(twice.err.find("--key-stdin 重复了"), std::string::npos) << twice.err;
     EXPECT_EQ(RunCli({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"a"});
 }

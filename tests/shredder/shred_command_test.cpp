@@ -58,7 +58,8 @@ TEST(CliShred, WrongUsageExitsWithTwoAndTouchesNothing) {
                                                {"shred", "--mode", "wipe", a},
                                                {"shred", "--mode", "quick"},
                                                {"shred", "--mode"},
-                                               {"shred", "--force", "--mode", "quick", a}}) {
+                                               {"shred", "--force", "--mode", "quick", a},
+                                               {"shred", "--mode", "normal", "--mode=quick", a}}) {
         const auto r = RunCli(args);
         EXPECT_EQ(r.exitCode, 2) << args.size();
         EXPECT_FALSE(r.err.empty());
