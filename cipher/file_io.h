@@ -29,6 +29,11 @@ struct EntryInfo {
     EntryKind kind = EntryKind::Missing;
     FileId id;
     std::int64_t size = 0;
+    std::int64_t modified = 0; // last change of the content, nanoseconds since 1970
+    std::uint64_t links = 1;   // names that lead to the file (hard links)
+    std::uint32_t mode = 0;    // POSIX mode bits; the attribute word on Windows
+    std::uint32_t owner = 0;   // POSIX user and group ids; 0 on Windows
+    std::uint32_t group = 0;
     // Set by LinkStat for a symbolic link (a reparse point on Windows), whose kind is Other.
     bool link = false;
 };
@@ -57,6 +62,8 @@ public:
     bool IsOpen() const;
     std::int64_t Size(IoError& error) const;
     FileId Id(IoError& error) const;
+    // Identity, size and times of the open file in one call.
+    EntryInfo Info(IoError& error) const;
     // Reads up to size bytes, fewer only at the end of the file; returns the count.
     std::size_t Read(void* buffer, std::size_t size, IoError& error);
     bool ReadAt(std::int64_t offset, void* buffer, std::size_t size, std::size_t& got,
@@ -78,9 +85,40 @@ private:
     friend class TempFile;
 };
 
-// A new file beside a target, created exclusively and readable only by its owner while it is
-// written. Commit gives it the rights of the earlier target (or those of a newly created file)
-// and renames it over the target; destruction without Commit removes it.
+// The file that writing a target would replace, looked up once before anything is written.
+struct TargetInfo {
+    std::filesystem::path name; // as the caller gave it
+    // Where the new file goes: name itself, or the file a symbolic link at name leads to (the
+    // link stays a link and leads to the new content).
+    std::filesystem::path real;
+    EntryInfo earlier; // what is at real now; Missing when nothing is (or a link leads nowhere)
+    bool link = false; // name is a symbolic link
+    // False for a link that the system would not follow for this user either: one in a
+    // shared sticky folder (/tmp) that belongs neither to the user nor to the folder's owner.
+    bool linkTrusted = true;
+};
+
+TargetInfo InspectTarget(const std::filesystem::path& target, IoError& error);
+
+// A new file that replaces a target only once it is complete, the way its owner expects:
+// created exclusively beside the file it replaces and readable only by its owner while it is
+// written; Commit gives it the rights, owner and group (where the user may set them), access
+// control lists and extended attributes of the earlier file, or those of a newly created file,
+// and renames it over that file. Destruction without Commit removes it.
+//
+// Refused before anything is written: a target that is a folder or not a regular file, an
+// earlier file the user may not write, one with other hard links (replacing it would leave
+// them with the old content), a link that leads nowhere or that the system would not follow.
+//
+// What reaches the device before the rename is the same on every system: the new content when
+// it replaces an earlier file (a crash then leaves the old file or the whole new one), nothing
+// more for a new name (a crash may leave it short, but nothing that existed is lost). Callers
+// that delete a source afterwards flush first (Sync). A write that failed is remembered, and
+// Commit then fails with its reason.
+//
+// Where the file system has no unnamed files (FAT, NFS, most FUSE drivers; always on Windows),
+// the temporary name tells which process writes it, so that a later job into the same folder
+// can remove what a killed process of the same user left behind.
 class TempFile {
 public:
     TempFile() = default;
@@ -90,17 +128,33 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
+    static TempFile Create(const TargetInfo& target, IoError& error);
     static TempFile CreateBeside(const std::filesystem::path& target, IoError& error);
+    // For reading back; writes go through Write, which remembers a failure.
     File& Handle() { return file_; }
-    bool Commit(const std::filesystem::path& target, IoError& error);
+    bool Write(const void* buffer, std::size_t size, IoError& error);
+    bool Sync(IoError& error);
+    bool Commit(IoError& error);
     void Discard();
 
 private:
     File file_;
+    TargetInfo target_;
     std::filesystem::path name_; // empty while the file has no name yet
     std::filesystem::path dir_;
+    IoError failed_; // the first failed write
+    bool synced_ = false;
     bool committed_ = false;
 };
+
+// The name part that marks a temporary file of a job (".report.doc.ZR" + this + the writer's
+// identity); exposed for tests.
+inline constexpr char kTempMarker[] = ".zr-";
+
+// Removes, once per folder and process, the temporary files that jobs of this user left in
+// folder when their process was killed or the machine lost power: those whose writer was
+// started on this machine and no longer runs. Called by TempFile where files must be named.
+void RemoveLeftoverTempFiles(const std::filesystem::path& folder);
 
 // Deletes a file (a link itself, never what it points to). Returns false with the reason.
 bool RemoveFile(const std::filesystem::path& path, IoError& error);
@@ -109,6 +163,12 @@ bool RemoveFile(const std::filesystem::path& path, IoError& error);
 bool MakeWritable(const std::filesystem::path& path, IoError& error);
 // Flushes the folder entry of path to the device, so that a rename or delete is durable.
 void SyncParentFolder(const std::filesystem::path& path);
+
+// Whether two paths lead to one file. Besides the identity of the file (links, hard links,
+// ".."), names that differ only in letter case are one file in a folder that ignores case,
+// whatever the driver says of their identities.
+bool SameFile(const std::filesystem::path& a, const EntryInfo& aInfo,
+              const std::filesystem::path& b, const EntryInfo& bInfo);
 
 // Whether the file system compares the names in folder ignoring letter case (FAT, exFAT, SMB,
 // NTFS, a case-folding ext4 folder). Found by a probe in that folder, never guessed from its

@@ -1,15 +1,21 @@
 #include "file_io.h"
 
+#include "file_io_detail.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <random>
 #include <string>
 #include <sys/stat.h>
+#include <sys/utsname.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,6 +33,11 @@ EntryInfo infoOf(const struct stat& st) {
     EntryInfo info;
     info.id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     info.size = static_cast<std::int64_t>(st.st_size);
+    info.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    info.links = static_cast<std::uint64_t>(st.st_nlink);
+    info.mode = static_cast<std::uint32_t>(st.st_mode);
+    info.owner = static_cast<std::uint32_t>(st.st_uid);
+    info.group = static_cast<std::uint32_t>(st.st_gid);
     if (S_ISREG(st.st_mode))
         info.kind = EntryKind::Regular;
     else if (S_ISDIR(st.st_mode))
@@ -74,11 +85,13 @@ std::string randomSuffix() {
     return s;
 }
 
-// The start of a temporary file's name beside target: hidden, and recognisably ours. A long
-// target name is cut (at a character boundary) so that the temporary name stays within the
-// system's limit on one name even where the target's own name uses all of it.
+// The start of a temporary file's name beside target: hidden, recognisably ours, and naming
+// the process that writes it. A long target name is cut (at a character boundary) so that the
+// temporary name stays within the system's limit on one name even where the target's own name
+// uses all of it.
 std::string tempStem(const fs::path& target) {
-    constexpr std::size_t kMaxKept = 200; // + "." + ".zr-" + 8 characters < 255
+    // "." + kept + ".zr-" + host (7) - boot (8) - pid (10) - start (20) - 8 characters < 255
+    constexpr std::size_t kMaxKept = 190;
     std::string name = target.filename().string();
     if (name.size() > kMaxKept) {
         std::size_t cut = kMaxKept;
@@ -86,7 +99,38 @@ std::string tempStem(const fs::path& target) {
             --cut; // never split a UTF-8 sequence
         name.resize(cut);
     }
-    return "." + name + ".zr-";
+    return "." + name + kTempMarker + detail::WriterPart(detail::OwnWriter());
+}
+
+// One line of a small file under /proc, or empty.
+std::string readSmallFile(const char* path) {
+    std::string text;
+    if (FILE* f = std::fopen(path, "re")) {
+        char buffer[1024];
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
+        std::fclose(f);
+        text.assign(buffer, n);
+    }
+    return text;
+}
+
+// The start time of a process in clock ticks since the system started: field 22 of its stat
+// line, counted after the command name, which may itself hold blanks and parentheses.
+std::string startTicks(const std::string& pid) {
+    const std::string line = readSmallFile(("/proc/" + pid + "/stat").c_str());
+    std::size_t at = line.rfind(')');
+    if (at == std::string::npos)
+        return {};
+    for (int field = 2; field < 22; ++field) {
+        at = line.find(' ', at + 1);
+        if (at == std::string::npos)
+            return {};
+    }
+    const std::size_t end = line.find(' ', at + 1);
+    std::string ticks = line.substr(at + 1, end == std::string::npos ? end : end - at - 1);
+    if (ticks.empty() || ticks.find_first_not_of("0123456789") != std::string::npos)
+        return {};
+    return ticks;
 }
 
 // Opens without blocking on a FIFO or device, then makes sure the thing opened is a regular
@@ -164,6 +208,15 @@ std::int64_t File::Size(IoError& error) const {
         return -1;
     }
     return static_cast<std::int64_t>(st.st_size);
+}
+
+EntryInfo File::Info(IoError& error) const {
+    struct stat st {};
+    if (::fstat(static_cast<int>(handle_), &st) != 0) {
+        error = errorOf(errno);
+        return {};
+    }
+    return infoOf(st);
 }
 
 FileId File::Id(IoError& error) const {
@@ -268,9 +321,162 @@ void File::DropCache() {
 #endif
 }
 
-TempFile TempFile::CreateBeside(const fs::path& target, IoError& error) {
+namespace {
+
+// The kernel's rule for links in shared folders (protected_symlinks): in a sticky folder that
+// everyone may write, follow only a link of this user or of the folder's owner. Otherwise
+// another user's link in /tmp could make a job replace a file of ours it names.
+bool linkTrusted(const fs::path& link, const struct stat& linkStat) {
+    fs::path dir = link.parent_path();
+    if (dir.empty())
+        dir = ".";
+    struct stat ds {};
+    if (::stat(dir.c_str(), &ds) != 0)
+        return false;
+    if (!(ds.st_mode & S_ISVTX) || !(ds.st_mode & S_IWOTH))
+        return true;
+    return linkStat.st_uid == ::geteuid() || linkStat.st_uid == ds.st_uid;
+}
+
+// Gives the new file what the earlier one had: owner and group (an ordinary user may keep only
+// a group of theirs), access control lists and extended attributes, then the rights (after the
+// owner: a change of owner clears the set-id bits). Fails only where an attribute that guards
+// access would be lost.
+bool keepProperties(int fd, const fs::path& earlier, const EntryInfo& old, IoError& error) {
+    if (::fchown(fd, old.owner, old.group) != 0)
+        (void)!::fchown(fd, static_cast<uid_t>(-1), old.group); // where not, it is the writer's
+    ssize_t size = ::listxattr(earlier.c_str(), nullptr, 0);
+    if (size > 0) {
+        std::string names(static_cast<std::size_t>(size), '\0');
+        size = ::listxattr(earlier.c_str(), names.data(), names.size());
+        std::string value;
+        for (std::size_t at = 0; size > 0 && at < static_cast<std::size_t>(size);) {
+            const std::string name = names.c_str() + at;
+            at += name.size() + 1;
+            ssize_t n = ::getxattr(earlier.c_str(), name.c_str(), nullptr, 0);
+            if (n < 0)
+                continue;
+            value.resize(static_cast<std::size_t>(n));
+            n = ::getxattr(earlier.c_str(), name.c_str(), value.data(), value.size());
+            if (n < 0 ||
+                ::fsetxattr(fd, name.c_str(), value.data(), static_cast<std::size_t>(n), 0) == 0)
+                continue;
+            // Access control lists ("system.") and the user's own attributes must come along:
+            // a lost list could open the file to someone it was closed to. Labels the system
+            // sets itself ("security.", "trusted.") are its business.
+            if (name.rfind("system.", 0) == 0 || name.rfind("user.", 0) == 0) {
+                const int e = errno;
+                error = {e, "无法保留原文件的扩展属性 " + name + "：" + ReasonText(e)};
+                return false;
+            }
+        }
+    }
+    // Where the file system keeps no rights (FAT), the file stays readable by its owner only.
+    ::fchmod(fd, static_cast<mode_t>(old.mode & 07777));
+    return true;
+}
+
+} // namespace
+
+TargetInfo InspectTarget(const fs::path& target, IoError& error) {
+    TargetInfo t;
+    t.name = target;
+    t.real = target;
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            error = errorOf(errno);
+        return t;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+        t.earlier = infoOf(st);
+        return t;
+    }
+    t.link = true;
+    t.linkTrusted = linkTrusted(target, st);
+    // The file at the end of the link (of a chain of them); a link that leads nowhere keeps
+    // earlier Missing.
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(target.c_str(), nullptr),
+                                                         &std::free);
+    if (!resolved) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            error = errorOf(errno);
+        return t;
+    }
+    t.real = resolved.get();
+    if (::stat(t.real.c_str(), &st) == 0)
+        t.earlier = infoOf(st);
+    return t;
+}
+
+namespace detail {
+
+bool UserMayWrite(const TargetInfo& t, IoError& error) {
+    if (::faccessat(AT_FDCWD, t.real.c_str(), W_OK, AT_EACCESS) == 0)
+        return true;
+    error = errorOf(errno);
+    return false;
+}
+
+const Writer& OwnWriter() {
+    static const Writer own = [] {
+        Writer w;
+        utsname u{};
+        if (::uname(&u) == 0) {
+            // FNV-1a of the computer's name, in base 36.
+            std::uint32_t h = 2166136261u;
+            for (const char* p = u.nodename; *p; ++p)
+                h = (h ^ static_cast<unsigned char>(*p)) * 16777619u;
+            do {
+                w.host += "0123456789abcdefghijklmnopqrstuvwxyz"[h % 36];
+                h /= 36;
+            } while (h);
+        }
+        const std::string boot = readSmallFile("/proc/sys/kernel/random/boot_id");
+        for (char c : boot) {
+            if (w.boot.size() == 8)
+                break;
+            if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))
+                w.boot += c;
+        }
+        if (w.boot.size() != 8)
+            w.boot.clear();
+        w.pid = static_cast<std::uint64_t>(::getpid());
+        w.start = startTicks("self");
+        if (w.start.empty())
+            w.boot.clear(); // without the start time a later process is not told from this one
+        return w;
+    }();
+    return own;
+}
+
+std::optional<Writer> RunningProcess(std::uint64_t pid) {
+    if (pid == 0 || pid > 0x7fffffff)
+        return std::nullopt;
+    // A process of another user answers "not permitted": it runs, though its start time may
+    // be hidden (hidepid), which counts as running too.
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return std::nullopt;
+    Writer w = OwnWriter();
+    w.pid = pid;
+    w.start = startTicks(std::to_string(pid));
+    return w;
+}
+
+void RemoveIfOwnFile(const fs::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+        ::unlink(path.c_str());
+}
+
+} // namespace detail
+
+TempFile TempFile::Create(const TargetInfo& target, IoError& error) {
+    if (!detail::Replaceable(target, error))
+        return {};
     TempFile t;
-    t.dir_ = target.parent_path();
+    t.target_ = target;
+    t.dir_ = target.real.parent_path();
     if (t.dir_.empty())
         t.dir_ = ".";
 #ifdef O_TMPFILE
@@ -286,7 +492,8 @@ TempFile TempFile::CreateBeside(const fs::path& target, IoError& error) {
         return {};
     }
 #endif
-    const std::string stem = tempStem(target);
+    RemoveLeftoverTempFiles(t.dir_);
+    const std::string stem = tempStem(target.real);
     for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path name = t.dir_ / (stem + randomSuffix());
         int f = ::open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -305,15 +512,20 @@ TempFile TempFile::CreateBeside(const fs::path& target, IoError& error) {
     return {};
 }
 
-bool TempFile::Commit(const fs::path& target, IoError& error) {
+bool TempFile::Commit(IoError& error) {
+    if (failed_) {
+        error = failed_;
+        return false;
+    }
     const int fd = static_cast<int>(file_.handle_);
-    // The finished target keeps the rights (and, where allowed, the owner) of the earlier one.
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            // Not permitted for an ordinary user; the file then belongs to whoever wrote it.
-        }
-        ::fchmod(fd, old.st_mode & 07777);
+    const fs::path& target = target_.real;
+    if (target_.earlier.kind == EntryKind::Regular) {
+        // The rename replaces an earlier file: its new content must be on the device first, or
+        // a crash right after the rename could leave neither the old nor the new bytes.
+        if (!synced_ && !Sync(error))
+            return false;
+        if (!keepProperties(fd, target, target_.earlier, error))
+            return false;
     } else {
         ::fchmod(fd, newFileMode());
     }
@@ -414,8 +626,11 @@ bool nameExists(const fs::path& path) {
 
 bool FolderIgnoresCase(const fs::path& folder) {
     const fs::path dir = folder.empty() ? fs::path(".") : folder;
-    // First without writing: in a short listing, an entry whose other spelling is not listed
-    // by itself but can be looked up shows a folder that ignores case.
+    // First without writing: an entry whose other spelling cannot be looked up shows a folder
+    // that keeps case; one whose other spelling leads to the same inode (a case-folding ext4
+    // folder), or to anything while the whole listing does not hold that spelling, shows one
+    // that ignores it. Any other answer (a long listing, a driver that numbers each spelling)
+    // leaves the question to the probe file.
     if (DIR* d = ::opendir(dir.c_str())) {
         std::vector<std::string> names;
         bool complete = false;
@@ -428,17 +643,24 @@ bool FolderIgnoresCase(const fs::path& folder) {
             names.emplace_back(e->d_name);
         }
         ::closedir(d);
-        for (const std::string& name : complete ? names : std::vector<std::string>{}) {
+        for (const std::string& name : names) {
             const std::string other = swapCase(name);
             if (other.empty() || std::find(names.begin(), names.end(), other) != names.end())
                 continue;
-            return nameExists(dir / other);
+            struct stat mine {};
+            struct stat swapped {};
+            if (::lstat((dir / name).c_str(), &mine) != 0)
+                continue; // gone meanwhile
+            if (::lstat((dir / other).c_str(), &swapped) != 0)
+                return false;
+            if (complete || (mine.st_dev == swapped.st_dev && mine.st_ino == swapped.st_ino))
+                return true;
         }
     }
-    // Then with a file of our own, created in lower case and looked up in upper case.
-    static std::atomic<unsigned> counter{0};
-    const std::string lower = ".zr-case-probe-" + std::to_string(::getpid()) + "-" +
-                              std::to_string(counter.fetch_add(1));
+    // Then with a file of our own, created in lower case and looked up in upper case. It bears
+    // a temporary file's name, so that a kill right now leaves nothing a later job keeps.
+    const std::string lower = ".case" + std::string(kTempMarker) +
+                              detail::WriterPart(detail::OwnWriter()) + randomSuffix();
     const fs::path probe = dir / lower;
     const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)

@@ -1,5 +1,7 @@
 #include "file_io.h"
 
+#include "file_io_detail.h"
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -66,6 +68,20 @@ FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
             (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
+// What the handle information tells besides the kind.
+void fillFrom(const BY_HANDLE_FILE_INFORMATION& info, EntryInfo& entry) {
+    entry.id = idOf(info);
+    entry.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+                                           info.nFileSizeLow);
+    // 100-nanosecond steps since 1601.
+    const std::uint64_t t =
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime;
+    entry.modified = (static_cast<std::int64_t>(t) - 116444736000000000) * 100;
+    entry.links = info.nNumberOfLinks;
+    entry.mode = info.dwFileAttributes;
+}
+
 EntryInfo statWith(const fs::path& path, bool followLinks, IoError& error) {
     const DWORD flags =
         FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
@@ -86,12 +102,11 @@ EntryInfo statWith(const fs::path& path, bool followLinks, IoError& error) {
         ::CloseHandle(h);
         return entry;
     }
-    entry.id = idOf(info);
-    entry.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
-                                           info.nFileSizeLow);
-    if (!followLinks && isLink(h, info.dwFileAttributes))
+    fillFrom(info, entry);
+    if (!followLinks && isLink(h, info.dwFileAttributes)) {
         entry.kind = EntryKind::Other;
-    else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        entry.link = true;
+    } else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         entry.kind = EntryKind::Directory;
     else if (::GetFileType(h) == FILE_TYPE_DISK)
         entry.kind = EntryKind::Regular;
@@ -198,6 +213,18 @@ std::int64_t File::Size(IoError& error) const {
         return -1;
     }
     return size.QuadPart;
+}
+
+EntryInfo File::Info(IoError& error) const {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(toHandle(handle_), &info)) {
+        error = lastError();
+        return {};
+    }
+    EntryInfo entry;
+    entry.kind = EntryKind::Regular; // only regular files are opened
+    fillFrom(info, entry);
+    return entry;
 }
 
 FileId File::Id(IoError& error) const {
@@ -307,21 +334,154 @@ bool File::Sync(IoError& error) {
 // FlushFileBuffers the read-back compares with what the system holds for the device.
 void File::DropCache() {}
 
-TempFile TempFile::CreateBeside(const fs::path& target, IoError& error) {
+TargetInfo InspectTarget(const fs::path& target, IoError& error) {
+    TargetInfo t;
+    t.name = target;
+    t.real = target;
+    const EntryInfo self = statWith(target, false, error);
+    if (!self.link) {
+        t.earlier = self;
+        return t;
+    }
+    t.link = true;
+    // The file at the end of the link, by the name the system gives it; a link that leads
+    // nowhere keeps earlier Missing.
+    HANDLE h = ::CreateFileW(native(target).c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (!missing(::GetLastError()))
+            error = lastError();
+        return t;
+    }
+    std::wstring real(32768, L'\0');
+    const DWORD n = ::GetFinalPathNameByHandleW(h, real.data(), static_cast<DWORD>(real.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    ::CloseHandle(h);
+    if (n == 0 || n >= real.size()) {
+        error = lastError();
+        return t;
+    }
+    real.resize(n);
+    t.real = real;
+    t.earlier = statWith(t.real, true, error);
+    return t;
+}
+
+namespace detail {
+
+bool UserMayWrite(const TargetInfo& t, IoError& error) {
+    if (t.earlier.mode & FILE_ATTRIBUTE_READONLY) {
+        error = errorOf(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    // The access rights of the file itself; a file that another program holds open is a
+    // matter for the replacement, which reports it.
+    HANDLE h = ::CreateFileW(native(t.real).c_str(), FILE_WRITE_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(h);
+        return true;
+    }
+    if (::GetLastError() != ERROR_ACCESS_DENIED)
+        return true;
+    error = errorOf(ERROR_ACCESS_DENIED);
+    return false;
+}
+
+namespace {
+
+std::string decimalOf(const FILETIME& t) {
+    return std::to_string((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+} // namespace
+
+// The creation time of a process is absolute, to 100 nanoseconds: it tells processes apart
+// across restarts, so the boot part stays constant here.
+const Writer& OwnWriter() {
+    static const Writer own = [] {
+        Writer w;
+        wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+        DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+        if (::GetComputerNameW(name, &size)) {
+            std::uint32_t h = 2166136261u;
+            for (DWORD i = 0; i < size; ++i)
+                h = (h ^ static_cast<std::uint32_t>(name[i])) * 16777619u;
+            do {
+                w.host += "0123456789abcdefghijklmnopqrstuvwxyz"[h % 36];
+                h /= 36;
+            } while (h);
+        }
+        w.boot = "w";
+        w.pid = ::GetCurrentProcessId();
+        FILETIME created{}, exited{}, kernel{}, user{};
+        if (::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user))
+            w.start = decimalOf(created);
+        else
+            w.boot.clear();
+        return w;
+    }();
+    return own;
+}
+
+std::optional<Writer> RunningProcess(std::uint64_t pid) {
+    if (pid > 0xffffffffu)
+        return std::nullopt;
+    HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!h) {
+        if (::GetLastError() == ERROR_INVALID_PARAMETER)
+            return std::nullopt;
+        Writer w = OwnWriter(); // there, but not ours to look at: counts as running
+        w.pid = pid;
+        w.start.clear();
+        return w;
+    }
+    DWORD code = 0;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    const bool ended = ::GetExitCodeProcess(h, &code) && code != STILL_ACTIVE;
+    const bool timed = ::GetProcessTimes(h, &created, &exited, &kernel, &user) != 0;
+    ::CloseHandle(h);
+    if (ended)
+        return std::nullopt;
+    Writer w = OwnWriter();
+    w.pid = pid;
+    w.start = timed ? decimalOf(created) : std::string();
+    return w;
+}
+
+// The writer is known to the 100 nanoseconds, so any file of a process that is gone may go.
+void RemoveIfOwnFile(const fs::path& path) {
+    const std::wstring name = native(path);
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        ::DeleteFileW(name.c_str());
+}
+
+} // namespace detail
+
+TempFile TempFile::Create(const TargetInfo& target, IoError& error) {
+    if (!detail::Replaceable(target, error))
+        return {};
     TempFile t;
-    t.dir_ = target.parent_path();
+    t.target_ = target;
+    t.dir_ = target.real.parent_path();
     if (t.dir_.empty())
         t.dir_ = L".";
+    RemoveLeftoverTempFiles(t.dir_);
     // A long target name is cut (never inside a surrogate pair) so that the temporary name
     // stays within the 255-character limit on one name.
-    std::wstring kept = target.filename().wstring();
-    if (kept.size() > 200) {
-        std::size_t cut = 200;
+    std::wstring kept = target.real.filename().wstring();
+    if (kept.size() > 190) {
+        std::size_t cut = 190;
         while (cut > 0 && kept[cut] >= 0xDC00 && kept[cut] <= 0xDFFF)
             --cut;
         kept.resize(cut);
     }
-    const std::wstring stem = L"." + kept + L".zr-";
+    const std::string writer = detail::WriterPart(detail::OwnWriter());
+    const std::wstring stem = L"." + kept + L".zr-" + std::wstring(writer.begin(), writer.end());
     for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path name = t.dir_ / (stem + randomSuffix());
         // CREATE_NEW fails on any existing entry, a link included, so nothing else is opened.
@@ -344,19 +504,22 @@ TempFile TempFile::CreateBeside(const fs::path& target, IoError& error) {
     return {};
 }
 
-bool TempFile::Commit(const fs::path& target, IoError& error) {
-    // The data reaches the disk before the name does, so a crash leaves the old target or the
-    // whole new one.
-    if (!file_.Sync(error))
+bool TempFile::Commit(IoError& error) {
+    if (failed_) {
+        error = failed_;
+        return false;
+    }
+    const bool replaces = target_.earlier.kind == EntryKind::Regular;
+    // An earlier file is replaced only by complete content on the disk, so a crash leaves the
+    // old target or the whole new one.
+    if (replaces && !synced_ && !Sync(error))
         return false;
     file_.Close();
     const std::wstring from = native(name_);
-    const std::wstring to = native(target);
+    const std::wstring to = native(target_.real);
     bool moved = false;
-    const DWORD targetAttributes = ::GetFileAttributesW(to.c_str());
-    if (targetAttributes != INVALID_FILE_ATTRIBUTES &&
-        !(targetAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        // ReplaceFileW keeps the earlier target's attributes and access rights.
+    if (replaces) {
+        // ReplaceFileW keeps the earlier file's attributes, access rights and streams.
         moved = ::ReplaceFileW(to.c_str(), from.c_str(), nullptr,
                                REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
                                nullptr, nullptr) != 0;

@@ -52,10 +52,10 @@ bool sourceEndsAt(io::File& source, std::int64_t length, io::IoError& e) {
 }
 
 // Reads the source again, transforms it afresh and compares it with what target holds; the
-// caller has flushed target to the device.
+// caller has flushed target to the device. modified is the source's time when it was read.
 TransformResult compareTarget(io::File& target, const fs::path& targetPath, io::File& source,
                               const fs::path& sourcePath, std::int32_t seed, std::int64_t length,
-                              const TransformOptions& options) {
+                              std::int64_t modified, const TransformOptions& options) {
     io::IoError e;
     target.DropCache();
     auto actual = std::make_unique<std::uint8_t[]>(ReadAhead::kChunk);
@@ -70,8 +70,14 @@ TransformResult compareTarget(io::File& target, const fs::path& targetPath, io::
             std::size_t got = 0;
             if (!target.ReadAt(done, actual.get(), chunk.size, got, e))
                 return fail(TransformStep::Verify, targetPath, e);
-            if (got != chunk.size || std::memcmp(chunk.data, actual.get(), got) != 0)
+            if (got != chunk.size || std::memcmp(chunk.data, actual.get(), got) != 0) {
+                // A source written to since it was read explains the difference; the target
+                // is blamed only when the source is as it was.
+                const io::EntryInfo now = source.Info(e);
+                if (!e && (now.modified != modified || now.size != length))
+                    return fail(TransformStep::Read, sourcePath, kSourceChangedReason);
                 return fail(TransformStep::Verify, targetPath, "写入的内容校验不一致");
+            }
             done += static_cast<std::int64_t>(got);
         }
     }
@@ -82,13 +88,14 @@ TransformResult compareTarget(io::File& target, const fs::path& targetPath, io::
 }
 
 // The same, after flushing target: what the device holds is what is compared.
-TransformResult verifyTarget(io::File& target, const fs::path& targetPath, io::File& source,
-                             const fs::path& sourcePath, std::int32_t seed, std::int64_t length,
-                             const TransformOptions& options) {
+TransformResult verifyTarget(io::TempFile& out, const fs::path& targetPath, io::File& source,
+                             const fs::path& sourcePath, std::int32_t seed,
+                             const io::EntryInfo& read, const TransformOptions& options) {
     io::IoError e;
-    if (!target.Sync(e))
+    if (!out.Sync(e))
         return fail(TransformStep::Write, targetPath, e);
-    return compareTarget(target, targetPath, source, sourcePath, seed, length, options);
+    return compareTarget(out.Handle(), targetPath, source, sourcePath, seed, read.size,
+                         read.modified, options);
 }
 
 } // namespace
@@ -110,29 +117,23 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
     io::File in = io::File::OpenRead(source, e);
     if (!in.IsOpen())
         return fail(TransformStep::OpenSource, source, e);
-    const io::FileId sourceId = in.Id(e);
+    const io::EntryInfo read = in.Info(e);
     if (e)
         return fail(TransformStep::OpenSource, source, e);
+    const std::int64_t length = read.size;
 
     // The same file under another name (letter case, "..", a link, a hard link) would be
     // destroyed by the rename; refuse before anything is written.
-    const io::EntryInfo existing = io::Stat(target, e);
+    const io::TargetInfo earlier = io::InspectTarget(target, e);
     if (e)
         return fail(TransformStep::OpenTarget, target, e);
-    if (existing.kind == io::EntryKind::Regular && existing.id == sourceId)
+    if (earlier.earlier.kind == io::EntryKind::Regular &&
+        io::SameFile(source, read, earlier.real, earlier.earlier))
         return fail(TransformStep::SameFile, target, "源文件与目标文件是同一个文件");
-    if (existing.kind == io::EntryKind::Directory)
-        return fail(TransformStep::OpenTarget, target, io::IoError{0, "这是一个文件夹，不是文件"});
-    if (existing.kind == io::EntryKind::Other)
-        return fail(TransformStep::OpenTarget, target, io::IoError{0, "不是普通文件"});
 
-    io::TempFile out = io::TempFile::CreateBeside(target, e);
+    io::TempFile out = io::TempFile::Create(earlier, e);
     if (!out.Handle().IsOpen())
         return fail(TransformStep::OpenTarget, target, e);
-
-    const std::int64_t length = in.Size(e);
-    if (e)
-        return fail(TransformStep::Read, source, e);
 
     {
         // The next chunks are read and transformed on the second core while this one is written.
@@ -143,7 +144,7 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
             ReadAhead::Chunk chunk;
             if (!chunks.Next(chunk, e))
                 return fail(TransformStep::Read, source, e);
-            if (!out.Handle().Write(chunk.data, chunk.size, e))
+            if (!out.Write(chunk.data, chunk.size, e))
                 return fail(TransformStep::Write, target, e);
             const std::int64_t end = done + static_cast<std::int64_t>(chunk.size);
             if (progress) {
@@ -163,20 +164,15 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
     if (options.verify) {
         if (options.verifying)
             options.verifying();
-        TransformResult v = verifyTarget(out.Handle(), target, in, source, seed, length, options);
+        TransformResult v = verifyTarget(out, target, in, source, seed, read, options);
         if (!v.ok())
             return v;
-    } else if (existing.kind == io::EntryKind::Regular) {
-        // The rename replaces an earlier target: its new content must be on the device first,
-        // or a crash right after the rename could leave neither the old nor the new bytes.
-        if (!out.Handle().Sync(e))
-            return fail(TransformStep::Write, target, e);
     }
-    if (!out.Commit(target, e))
+    if (!out.Commit(e))
         return fail(TransformStep::Commit, target, e);
     TransformResult ok;
     ok.length = length;
-    ok.source = sourceId;
+    ok.source = read.id;
     return ok;
 }
 
@@ -186,8 +182,9 @@ TransformResult VerifyTarget(const fs::path& source, const fs::path& target, std
     io::File in = io::File::OpenRead(source, e);
     if (!in.IsOpen())
         return fail(TransformStep::OpenSource, source, e);
-    const io::FileId sourceId = in.Id(e);
-    const std::int64_t length = e ? -1 : in.Size(e);
+    const io::EntryInfo now = in.Info(e);
+    const io::FileId sourceId = now.id;
+    const std::int64_t length = now.size;
     if (e)
         return fail(TransformStep::Read, source, e);
     if (!(sourceId == done.source) || length != done.length)
@@ -206,7 +203,7 @@ TransformResult VerifyTarget(const fs::path& source, const fs::path& target, std
     }
     TransformOptions options;
     options.cancel = cancel;
-    TransformResult r = compareTarget(out, target, in, source, seed, length, options);
+    TransformResult r = compareTarget(out, target, in, source, seed, length, now.modified, options);
     if (!r.ok())
         return r;
     r.length = length;
@@ -218,8 +215,6 @@ std::string FailureText(const TransformResult& r) {
     if (r.ok())
         return {};
     switch (r.step) {
-    case TransformStep::SameFile:
-        return "源文件[路径和文件名]不能与目标文件[路径和文件名]相同！";
     case TransformStep::Cancelled:
         return "操作已取消";
     default:

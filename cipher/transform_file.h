@@ -73,7 +73,7 @@ TransformResult VerifyTarget(const std::filesystem::path& source,
                              const std::atomic<bool>* cancel = nullptr);
 
 // The user-facing text of a failure: "无法读取源文件：…" or "无法写入目标文件：…" with the
-// path and the system's reason. Empty for success.
+// path and the reason (the same file under two names too). Empty for success.
 std::string FailureText(const TransformResult& result);
 
 // Deletes a source after its verified job done. Returns false with the reason when it stays;

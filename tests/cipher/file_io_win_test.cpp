@@ -36,7 +36,7 @@ TEST(WinFileIo, ChineseAndLongPathsAreUsedWhole) {
         ASSERT_TRUE(t.Handle().IsOpen()) << e.reason;
         const auto bytes = PatternBytes(70000);
         ASSERT_TRUE(t.Handle().Write(bytes.data(), bytes.size(), e));
-        ASSERT_TRUE(t.Commit(source, e)) << e.reason;
+        ASSERT_TRUE(t.Commit(e)) << e.reason;
     }
     const auto r = TransformFile(source, target, kSeed);
     ASSERT_TRUE(r.ok()) << zr::FailureText(r);
@@ -102,7 +102,7 @@ TEST(WinFileIo, CommitReplacesAnEarlierTargetAndDiscardLeavesNothing) {
     {
         zr::io::TempFile t = zr::io::TempFile::CreateBeside(dir / "t", e);
         ASSERT_TRUE(t.Handle().Write("abc", 3, e));
-        ASSERT_TRUE(t.Commit(dir / "t", e)) << e.reason;
+        ASSERT_TRUE(t.Commit(e)) << e.reason;
     }
     EXPECT_EQ(ReadBytes(dir / "t"), (std::vector<std::uint8_t>{'a', 'b', 'c'}));
     {

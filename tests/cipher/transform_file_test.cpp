@@ -1,13 +1,16 @@
 #include "keystream_cipher.h"
 #include "keystream_expect.h"
+#include "read_ahead.h"
 #include "temp_dir.h"
 #include "transform_file.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 #ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
@@ -373,15 +376,19 @@ TEST(Transform, VerifiedJobDetectsASourceChangedBehindItsBack) {
     ASSERT_TRUE(TransformFile(dir / "src", dir / "ok", kSeed, {}, options).ok());
     EXPECT_EQ(ReadBytes(dir / "ok"), Transformed(plain, kSeed));
 
-    // Same length, other bytes, written after the last block: the read-back cannot match.
+    // Same length, other bytes, written after the last block: the read-back cannot match, and
+    // the source, not the target, is named as the cause.
     const auto r = TransformFile(
         dir / "src", dir / "bad", kSeed,
         [&](std::int64_t d, std::int64_t l) {
-            if (d == l)
+            if (d == l) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a later time
                 WriteBytes(dir / "src", PatternBytes(100000, 99));
+            }
         },
         options);
-    EXPECT_EQ(r.step, TransformStep::Verify);
+    EXPECT_EQ(r.step, TransformStep::Read);
+    EXPECT_EQ(r.reason, zr::kSourceChangedReason);
     EXPECT_FALSE(fs::exists(dir / "bad"));
 }
 
