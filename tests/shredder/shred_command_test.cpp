@@ -68,3 +68,18 @@ TEST(CliShred, WrongUsageExitsWithTwoAndTouchesNothing) {
     EXPECT_NE(RunCli({"--help"}).out.find("zr-cli shred --mode normal|quick|thorough"),
               std::string::npos);
 }
+
+TEST(CliShred, NameReplacedDuringTheOverwriteIsNotDeleted) {
+    // The preloaded hook renames "saved" over the name when zr-cli flushes its overwrite.
+    TempDir dir;
+    WriteBytes(dir / "doc", PatternBytes(70000));
+    WriteBytes(dir / "saved", PatternBytes(500, 7));
+    const auto r = zr::test::RunProcess(
+        {ZR_CLI_PATH, "shred", "--mode", "thorough", (dir / "doc").string()}, {},
+        {std::string("LD_PRELOAD=") + ZR_FSYNC_HOOK,
+         "ZR_TEST_RENAME_ON_FSYNC=" + (dir / "saved").string() + "|" + (dir / "doc").string(),
+         "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "zr-cli: " + (dir / "doc").string() + "：文件在粉碎过程中被替换了，未删除\n");
+    EXPECT_EQ(ReadBytes(dir / "doc"), PatternBytes(500, 7));
+}

@@ -162,3 +162,21 @@ TEST(ShredFilePosix, ReadOnlyFileSystemIsReportedAndNothingChanges) {
     EXPECT_EQ(zr::ShredFailureText(normal), "无法删除：只读文件系统");
     EXPECT_EQ(ReadBytes(dir / "rw" / "a"), PatternBytes(3000));
 }
+
+TEST(ShredFilePosix, NameReplacedDuringTheOverwriteStaysWithItsNewFile) {
+    // The hook renames "saved" over the name when the overwrite is flushed, as an editor's
+    // autosave would while a long overwrite runs.
+    for (const ShredMode mode : {ShredMode::Quick, ShredMode::Thorough}) {
+        TempDir dir;
+        WriteBytes(dir / "doc", PatternBytes(70000));
+        WriteBytes(dir / "saved", PatternBytes(500, 7));
+        const std::string swap = (dir / "saved").string() + "|" + (dir / "doc").string();
+        ::setenv("ZR_TEST_RENAME_ON_FSYNC", swap.c_str(), 1);
+        const zr::ShredResult r = ShredFile(dir / "doc", mode);
+        ::unsetenv("ZR_TEST_RENAME_ON_FSYNC");
+        EXPECT_EQ(r.step, ShredStep::Replaced);
+        EXPECT_EQ(zr::ShredFailureText(r), "文件在粉碎过程中被替换了，未删除");
+        EXPECT_EQ(ReadBytes(dir / "doc"), PatternBytes(500, 7));
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"doc"});
+    }
+}

@@ -217,3 +217,22 @@ TEST_F(Form7Test, FailuresAreListedInOrderAndTheRestIsShredded) {
     EXPECT_EQ(lines[1], q(dir / "missing") + QStringLiteral("：无法访问：文件不存在"));
     EXPECT_TRUE(lines[2].startsWith(q(dir / "fifo") + QStringLiteral("：不能粉碎")));
 }
+
+TEST_F(Form7Test, NameReplacedDuringTheOverwriteIsListedAndKept) {
+    // The linked-in fsync hook renames "saved" over the name once the overwrite is flushed.
+    TempDir dir;
+    WriteBytes(dir / "doc", PatternBytes(70000));
+    WriteBytes(dir / "saved", PatternBytes(500, 7));
+    const std::string swap = (dir / "saved").string() + "|" + (dir / "doc").string();
+    ::setenv("ZR_TEST_RENAME_ON_FSYNC", swap.c_str(), 1);
+    Form7& w = Open();
+    Choose(w, "Option3");
+    platform.AnswerOpen({q(dir / "doc")});
+    RunAndWait(w);
+    ::unsetenv("ZR_TEST_RENAME_ON_FSYNC");
+    EXPECT_EQ(ReadBytes(dir / "doc"), PatternBytes(500, 7));
+    const auto messages = platform.Messages();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].text, QStringLiteral("下列文件未能粉碎：\n") + q(dir / "doc") +
+                                    QStringLiteral("：文件在粉碎过程中被替换了，未删除"));
+}

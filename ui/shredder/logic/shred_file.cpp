@@ -60,6 +60,13 @@ ShredResult overwriteAndRemove(const std::filesystem::path& path, ShredMode mode
     if (!file.Sync(e))
         return failure(ShredStep::Flush, path, e);
     file.Close();
+    // An editor's autosave may have put a new file under the name during a long overwrite:
+    // that file was never chosen nor overwritten, and deleting it would lose it.
+    const io::EntryInfo now = io::LinkStat(path, e);
+    if (now.kind == io::EntryKind::Missing)
+        return {ShredStep::Delete, path, 0, e ? e.reason : "文件在粉碎过程中被移走或删除了"};
+    if (now.kind != io::EntryKind::Regular || !(now.id == expected))
+        return {ShredStep::Replaced, path, 0, {}};
     return removeName(path);
 }
 
@@ -116,6 +123,9 @@ std::string ShredFailureText(const ShredResult& result) {
         break;
     case ShredStep::Delete:
         what = "无法删除";
+        break;
+    case ShredStep::Replaced:
+        what = "文件在粉碎过程中被替换了，未删除";
         break;
     }
     std::string text = what;

@@ -29,6 +29,7 @@ enum class ShredStep {
     Write,      // writing the zeros failed; the file may be partly overwritten
     Flush,      // the cut or the zeros could not be flushed to the device
     Delete,     // the name could not be removed
+    Replaced,   // the name led to another file once the work was done: it stays
 };
 
 struct ShredResult {
