@@ -11,7 +11,7 @@ if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 build_pkgs="cmake ninja-build g++ qt6-base-dev libgl-dev libxcb1-dev fonts-wqy-microhei qt6-translations-l10n"
 test_pkgs="libgtest-dev libgmock-dev googletest libbenchmark-dev xvfb xdotool imagemagick
   desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl openssl e2fsprogs
-  dosfstools fusefat
+  dosfstools fusefat clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine64 dpkg-dev file lintian appstream"
 
 pkgs=$build_pkgs

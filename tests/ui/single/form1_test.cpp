@@ -1,5 +1,6 @@
 #include "app_record.h"
 #include "background_job.h"
+#include "fat_image.h"
 #include "form1.h"
 #include "form2.h"
 #include "marquee.h"
@@ -346,6 +347,25 @@ TEST_F(SingleFileWindow, OneFileUnderTwoNamesIsRefusedAndUntouched) {
     EXPECT_EQ(zr::test::ReadBytes(dir / "a.txt"), bytes);
     EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
     EXPECT_EQ(w.focusWidget(), Field(w, "T_SourceFile"));
+}
+
+TEST_F(SingleFileWindow, SpellingsOfOneNameInAFatFolderAreOneFile) {
+    // fusefat gives ABC.TXT an inode of its own; the file is still abc.txt.
+    zr::test::FatImage fat;
+    if (!fat.ok())
+        GTEST_SKIP() << fat.why();
+    const auto bytes = zr::test::PatternBytes(5000);
+    zr::test::WriteBytes(fat / "abc.txt", bytes);
+    Form1& w = Open();
+    Fill(w, Q(fat / "abc.txt"), Q(fat / "ABC.TXT"), "k", "k");
+    Control<QCheckBox>(w, "CB_Del")->setChecked(true);
+    Control<QPushButton>(w, "C_Ok")->click();
+    ASSERT_TRUE(WaitIdle(w));
+    const auto m = platform.Messages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_EQ(m[0].text, QStringLiteral("源文件[路径和文件名]不能与目标文件[路径和文件名]相同！"));
+    EXPECT_EQ(zr::test::ReadBytes(fat / "abc.txt"), bytes);
+    EXPECT_EQ(std::distance(fs::directory_iterator(fat.path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(SingleFileWindow, OpenReadAndWriteFailuresAreWarningsAndDeleteNothing) {
