@@ -1,83 +1,8 @@
 #include "drive_list_box.h"
 
 #include <QDir>
-#include <QSet>
 
 namespace zr::platform {
-
-namespace {
-
-// Kernel file systems that hold no user files, and in-memory ones that vanish with the machine.
-bool IsPseudoFileSystem(const QString& type) {
-    static const QSet<QString> pseudo = {
-        QStringLiteral("proc"),
-        QStringLiteral("sysfs"),
-        QStringLiteral("devtmpfs"),
-        QStringLiteral("devpts"),
-        QStringLiteral("tmpfs"),
-        QStringLiteral("ramfs"),
-        QStringLiteral("cgroup"),
-        QStringLiteral("cgroup2"),
-        QStringLiteral("securityfs"),
-        QStringLiteral("pstore"),
-        QStringLiteral("efivarfs"),
-        QStringLiteral("debugfs"),
-        QStringLiteral("tracefs"),
-        QStringLiteral("configfs"),
-        QStringLiteral("fusectl"),
-        QStringLiteral("mqueue"),
-        QStringLiteral("hugetlbfs"),
-        QStringLiteral("bpf"),
-        QStringLiteral("autofs"),
-        QStringLiteral("binfmt_misc"),
-        QStringLiteral("rpc_pipefs"),
-        QStringLiteral("nsfs"),
-        QStringLiteral("selinuxfs"),
-        QStringLiteral("squashfs"),
-        QStringLiteral("fuse.gvfsd-fuse"),
-        QStringLiteral("fuse.portal"),
-        QStringLiteral("overlay"),
-    };
-    return pseudo.contains(type);
-}
-
-// A mount table escapes blank, tab, newline and backslash in names as three octal digits.
-QString UnescapeMountField(const QString& field) {
-    QByteArray out;
-    const QByteArray in = field.toUtf8();
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        if (in[i] == '\\' && i + 3 < in.size()) {
-            bool ok = false;
-            const int code = in.mid(i + 1, 3).toInt(&ok, 8);
-            if (ok && code < 256) {
-                out.append(static_cast<char>(code));
-                i += 3;
-                continue;
-            }
-        }
-        out.append(in[i]);
-    }
-    return QString::fromUtf8(out);
-}
-
-} // namespace
-
-QStringList RealMountPoints(const QString& mountTable) {
-    QStringList roots{QStringLiteral("/")};
-    const QStringList lines = mountTable.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
-        const QStringList f = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (f.size() < 3)
-            continue;
-        const QString point = UnescapeMountField(f[1]);
-        // "/" is listed first whatever it is mounted as (an overlay in a container).
-        if (!point.startsWith(QLatin1Char('/')) || IsPseudoFileSystem(f[2]))
-            continue;
-        if (!roots.contains(point))
-            roots << point;
-    }
-    return roots;
-}
 
 DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
     connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::IndexChanged);

@@ -3,17 +3,13 @@
 // drive letters; on Linux, which has one tree, they are the root folders of the mounted
 // volumes ("/" first, then the real mount points in mount order) and the user's home folder.
 
+#include "mount_table.h"
+
 #include <QComboBox>
 #include <QString>
 #include <QStringList>
 
 namespace zr::platform {
-
-// The mount points of real volumes in a mount table in the format of /proc/self/mounts
-// ("device mountpoint type options dump pass" per line, blanks in names escaped as \040):
-// "/" first whether or not the table lists it, then every other mount point in table order,
-// each once, leaving out pseudo file systems (proc, sysfs, tmpfs, cgroup, ...).
-QStringList RealMountPoints(const QString& mountTable);
 
 // The roots the drive list offers on this system.
 QStringList SystemDriveRoots();
