@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 
 namespace zr::io {
@@ -171,11 +172,13 @@ void RemoveLeftoverTempFiles(const fs::path& folder) {
     if (info.kind != EntryKind::Directory)
         return;
     {
-        // A folder of ten thousand targets is listed once, not once per file.
+        // A folder of ten thousand targets is listed once, not once per file. Its name is part
+        // of the key: a folder removed and made anew may be given the same number.
         static std::mutex mutex;
-        static std::set<std::pair<std::uint64_t, std::uint64_t>> done;
+        static std::set<std::tuple<std::uint64_t, std::uint64_t, fs::path>> done;
+        std::error_code ec;
         const std::lock_guard<std::mutex> lock(mutex);
-        if (!done.emplace(info.id.device, info.id.inode).second)
+        if (!done.emplace(info.id.device, info.id.inode, fs::absolute(dir, ec)).second)
             return;
     }
     std::error_code ec;

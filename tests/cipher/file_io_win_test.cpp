@@ -1,5 +1,6 @@
 // The Win32 side of the file layer, run under Wine by the Windows check.
 #include "file_io.h"
+#include "file_io_detail.h"
 #include "temp_dir.h"
 #include "transform_file.h"
 
@@ -111,6 +112,34 @@ TEST(WinFileIo, CommitReplacesAnEarlierTargetAndDiscardLeavesNothing) {
     }
     EXPECT_EQ(ReadBytes(dir / "t"), (std::vector<std::uint8_t>{'a', 'b', 'c'}));
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"t"});
+}
+
+TEST(WinFileIo, ReadOnlyOrHardLinkedTargetsAreRefusedUntouched) {
+    TempDir dir;
+    WriteBytes(dir / "src", PatternBytes(100));
+    WriteBytes(dir / "ro.ZR", PatternBytes(10, 3));
+    ASSERT_TRUE(::SetFileAttributesW((dir / "ro.ZR").c_str(), FILE_ATTRIBUTE_READONLY));
+    const auto ro = TransformFile(dir / "src", dir / "ro.ZR", kSeed);
+    EXPECT_EQ(ro.step, TransformStep::OpenTarget);
+    EXPECT_EQ(ro.reason, "没有访问权限");
+    ::SetFileAttributesW((dir / "ro.ZR").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(dir / "ro.ZR"), PatternBytes(10, 3));
+
+    ASSERT_TRUE(::CreateHardLinkW((dir / "copy.ZR").c_str(), (dir / "ro.ZR").c_str(), nullptr));
+    EXPECT_EQ(TransformFile(dir / "src", dir / "ro.ZR", kSeed).step, TransformStep::OpenTarget);
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"copy.ZR", "ro.ZR", "src"}));
+}
+
+TEST(WinFileIo, LeftoversOfEndedProcessesGoAndThoseOfRunningOnesStay) {
+    namespace d = zr::io::detail;
+    TempDir dir;
+    d::Writer ended = d::OwnWriter();
+    ended.start = "1"; // this process's id, another process's start
+    const std::string live = ".a.zr-" + d::WriterPart(d::OwnWriter()) + "x1";
+    WriteBytes(dir / live, PatternBytes(10));
+    WriteBytes(dir / (".b.zr-" + d::WriterPart(ended) + "x2"), PatternBytes(10));
+    zr::io::RemoveLeftoverTempFiles(dir.path());
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{live});
 }
 
 TEST(WinFileIo, PositionedCallsAndTruncateWorkAsOnPosix) {
