@@ -20,22 +20,37 @@ cmake -S "$here" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$out" -j "$jobs"
 
 mkdir -p "$out/artifacts"
-status=0
-for harness in "$out"/fuzz/fuzz_*; do
-  name=${harness##*/fuzz_}
+# One harness per core at a time; each writes its verdict to a file of its own.
+run() {
+  name=$1
   work="$out/corpus/$name"
   mkdir -p "$work"
   log="$out/fuzz-$name.log"
   dict=
   [ -f "$here/fuzz/$name.dict" ] && dict="-dict=$here/fuzz/$name.dict"
-  if "$harness" $dict -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  if "$out/fuzz/fuzz_$name" $dict -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$out/artifacts/$name-" "$work" "$here/fuzz/corpus/$name" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    printf '   ok    %-16s %s runs in %s s\n' "$name" "${runs:-?}" "$seconds"
+    printf '   ok    %-16s %s runs in %s s\n' "$name" "${runs:-?}" "$seconds" >"$log.verdict"
   else
-    printf '   FAIL  %s (see %s)\n' "$name" "$log"
-    grep -E 'check failed|ERROR|Test unit written' "$log" | head -5
-    status=1
+    { printf '   FAIL  %s (see %s)\n' "$name" "$log"
+      grep -E 'check failed|ERROR|Test unit written' "$log" | head -5; } >"$log.verdict"
   fi
+}
+names=$(cd "$out/fuzz" && ls fuzz_* | sed 's/^fuzz_//')
+running=0
+for name in $names; do
+  run "$name" &
+  running=$((running + 1))
+  if [ "$running" -ge "$jobs" ]; then
+    wait
+    running=0
+  fi
+done
+wait
+status=0
+for name in $names; do
+  cat "$out/fuzz-$name.log.verdict"
+  grep -q '^   ok' "$out/fuzz-$name.log.verdict" || status=1
 done
 exit "$status"
