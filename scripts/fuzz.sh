@@ -15,7 +15,7 @@ launcher=
 command -v ccache >/dev/null 2>&1 && launcher=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 
 cmake -S "$here" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $launcher \
+  -DCMAKE_CXX_COMPILER=clang++ $launcher \
   -DZR_FUZZ=ON -DZR_BUILD_GUI=OFF -DZR_BUILD_TESTS=OFF -DZR_BUILD_BENCH=OFF >/dev/null
 cmake --build "$out" -j "$jobs"
 
