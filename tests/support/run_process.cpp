@@ -13,6 +13,9 @@ namespace zr::test {
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& stdinText,
                          const std::vector<std::string>& extraEnv) {
+    // A child that exits before reading its input (a usage error) must not end the test with
+    // SIGPIPE; the write then just fails.
+    std::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     if (::pipe(in) || ::pipe(out) || ::pipe(err))
         return {};
@@ -20,6 +23,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     if (pid == 0) {
         std::signal(SIGPIPE, SIG_DFL); // the parent's choice below is not the program's
         ::setsid(); // no controlling terminal: /dev/tty cannot be opened
+        std::signal(SIGPIPE, SIG_DFL); // as a shell would start it
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
