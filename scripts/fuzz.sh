@@ -28,7 +28,9 @@ run() {
   log="$out/fuzz-$name.log"
   dict=
   [ -f "$here/fuzz/$name.dict" ] && dict="-dict=$here/fuzz/$name.dict"
-  if "$out/fuzz/fuzz_$name" $dict -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  flags=
+  [ -f "$here/fuzz/$name.flags" ] && flags=$(cat "$here/fuzz/$name.flags")
+  if "$out/fuzz/fuzz_$name" $dict $flags -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$out/artifacts/$name-" "$work" "$here/fuzz/corpus/$name" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     printf '   ok    %-16s %s runs in %s s\n' "$name" "${runs:-?}" "$seconds" >"$log.verdict"
