@@ -93,7 +93,7 @@ protected:
 
 TEST_F(FolderJobWindow, FromTheMenusFolderViewThroughTheWorkerToTheCompletionAndBack) {
     WriteBytes(source / "a.txt", PatternBytes(300000, 1));
-    WriteBytes(source / "b.doc.zr", PatternBytes(10, 2));
+    WriteBytes(source / "b.dat.zr", PatternBytes(10, 2));
     WriteBytes(source / ".hidden", PatternBytes(10, 3));
     Form1& w = OpenFromMenu("key", "key", true);
     QSignalSpy values(Control<QProgressBar>(w, "ProgressBar1"), &QProgressBar::valueChanged);
@@ -134,7 +134,7 @@ TEST_F(FolderJobWindow, FromTheMenusFolderViewThroughTheWorkerToTheCompletionAnd
 
     EXPECT_FALSE(fs::exists(source)) << "emptied by the deletion, then removed";
     EXPECT_EQ(ReadBytes(target / "A.TXT.ZR"), Transformed(PatternBytes(300000, 1), "key"));
-    EXPECT_EQ(ReadBytes(target / "B.DOC"), Transformed(PatternBytes(10, 2), "key"));
+    EXPECT_EQ(ReadBytes(target / "B.DAT"), Transformed(PatternBytes(10, 2), "key"));
     EXPECT_EQ(ReadBytes(target / ".HIDDEN.ZR"), Transformed(PatternBytes(10, 3), "key"));
 }
 
