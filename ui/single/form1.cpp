@@ -289,6 +289,8 @@ bool Form1::OnClose() {
     if (busy_) {
         job_->RequestCancel();
         job_->Wait();
+        // The window goes: nothing of the job's end is shown any more.
+        disconnect(job_, &platform::BackgroundJob::finished, this, nullptr);
     }
     return true;
 }
