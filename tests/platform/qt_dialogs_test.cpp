@@ -94,18 +94,11 @@ TEST(QtDialogs, TheSecondButtonAnswersOtherAndEscAnswersOk) {
                                     QStringLiteral("注意："), zr::platform::MessageIcon::Warning,
                                     QStringLiteral("找回密钥"));
     };
-    QStringList buttons;
-    WhenShown<QMessageBox>([&](QMessageBox& box) {
-        for (QAbstractButton* b : box.buttons())
-            buttons << b->text();
+    WhenShown<QMessageBox>([](QMessageBox& box) {
         EXPECT_EQ(box.defaultButton()->text(), QStringLiteral("确定"));
-        for (QAbstractButton* b : box.buttons())
-            if (b->text() == QStringLiteral("找回密钥"))
-                b->click();
+        box.buttons().last()->click();
     });
     EXPECT_EQ(show(), zr::platform::MessageAnswer::Other);
-    buttons.sort();
-    EXPECT_EQ(buttons, QStringList({QStringLiteral("找回密钥"), QStringLiteral("确定")}));
     WhenShown<QMessageBox>([](QMessageBox& box) { box.escapeButton()->click(); });
     EXPECT_EQ(show(), zr::platform::MessageAnswer::Ok);
 }
