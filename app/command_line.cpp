@@ -34,10 +34,11 @@ CommandLineHandOn ParseCommandLine(std::u16string_view commandLine) {
     return {std::u16string(rest), !StartsWithProgramName(rest)};
 }
 
-std::optional<std::string> FileFromArguments(const std::vector<std::string>& arguments) {
-    if (arguments.size() != 1 || arguments.front().empty() || arguments.front().front() != '/')
-        return std::nullopt;
-    return arguments.front();
+std::vector<std::string> FilesFromArguments(const std::vector<std::string>& arguments) {
+    for (const std::string& a : arguments)
+        if (a.empty() || a.front() != '/')
+            return {};
+    return arguments;
 }
 
 } // namespace zr::app

@@ -25,8 +25,9 @@ struct CommandLineHandOn {
 // empty text, is handed on.
 CommandLineHandOn ParseCommandLine(std::u16string_view commandLine);
 
-// Where arguments arrive one by one: the file when there is exactly one argument and it is an
-// absolute path (beginning with '/'); otherwise nothing, and the main menu opens.
-std::optional<std::string> FileFromArguments(const std::vector<std::string>& arguments);
+// Where arguments arrive one by one: the files when every argument is an absolute path
+// (beginning with '/'), as a file manager passes its selection; otherwise none, and the main
+// menu opens. One file opens the single-file window, several the multi-file window.
+std::vector<std::string> FilesFromArguments(const std::vector<std::string>& arguments);
 
 } // namespace zr::app

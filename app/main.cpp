@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
     zr::app::BindWindow<zr::app::SingleFileWindow, zr::ui::Form1>();
     zr::app::BindWindow<zr::app::MainMenuWindow, zr::ui::Form3>();
     zr::app::BindWindow<zr::app::BatchRunState, zr::ui::mfiles>();
+    zr::app::BindWindow<zr::app::MultiFileWindow, zr::ui::mfiles>();
 
     // The arguments as the system handed them over (Qt has taken out its own options): a file
     // name that is not UTF-8 keeps its bytes, which QCoreApplication::arguments() would lose.

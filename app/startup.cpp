@@ -18,11 +18,16 @@ void RunStartup(const QString& programFile, const QStringList& arguments) {
     // Before the command line is read, and whatever becomes of it.
     WriteShellAssociation(platform::PathFromText(programFile));
 
-    if (const std::optional<QString> file = HandedOnFile(arguments)) {
+    const QStringList files = HandedOnFiles(arguments);
+    if (files.size() == 1) {
         SingleFileWindow& form1 = Window<SingleFileWindow>();
         form1.ShowForFile();
-        form1.SetFile(*file);
+        form1.SetFile(files.front());
         form1.Widget().activateWindow();
+        return;
+    }
+    if (files.size() > 1) {
+        Window<MultiFileWindow>().ShowForFiles(files);
         return;
     }
     Windows().Get(QStringLiteral("Form3")).show();

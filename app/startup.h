@@ -6,7 +6,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 namespace zr::app {
 
@@ -14,8 +13,9 @@ namespace zr::app {
 // (Windows reads its own command-line text instead).
 void RunStartup(const QString& programFile, const QStringList& arguments);
 
-// The file handed on by the command line, or nothing for the main menu; also sets CmdLine in
-// the record. One implementation per platform (startup_posix.cpp, startup_win.cpp).
-std::optional<QString> HandedOnFile(const QStringList& arguments);
+// The files handed on by the command line (one for the single-file window, several for the
+// multi-file window), or none for the main menu; also sets CmdLine in the record to the one
+// file. One implementation per platform (startup_posix.cpp, startup_win.cpp).
+QStringList HandedOnFiles(const QStringList& arguments);
 
 } // namespace zr::app

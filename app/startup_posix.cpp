@@ -5,16 +5,16 @@
 
 namespace zr::app {
 
-std::optional<QString> HandedOnFile(const QStringList& arguments) {
-    // Whether a name is handed on is decided on its bytes, and the file goes on with them.
+QStringList HandedOnFiles(const QStringList& arguments) {
+    // Whether names are handed on is decided on their bytes, and the files go on with them.
     std::vector<std::string> args;
     for (const QString& a : arguments)
         args.push_back(platform::PathFromText(a).native());
-    const std::optional<std::string> file = FileFromArguments(args);
-    Record().CmdLine = file ? platform::TextFromNativeBytes(file->c_str()) : QString();
-    if (!file)
-        return std::nullopt;
-    return Record().CmdLine;
+    QStringList files;
+    for (const std::string& file : FilesFromArguments(args))
+        files << platform::TextFromNativeBytes(file.c_str());
+    Record().CmdLine = files.size() == 1 ? files.front() : QString();
+    return files;
 }
 
 } // namespace zr::app

@@ -8,15 +8,15 @@ namespace zr::app {
 
 // Windows hands over one command-line text, which the shell builds from the registered command
 // "<folder>\zr.exe %1"; the arguments Qt split from it are not used.
-std::optional<QString> HandedOnFile(const QStringList&) {
+QStringList HandedOnFiles(const QStringList&) {
     const wchar_t* text = GetCommandLineW();
     const CommandLineHandOn r =
         ParseCommandLine(text ? std::u16string_view(reinterpret_cast<const char16_t*>(text))
                               : std::u16string_view());
     Record().CmdLine = QString::fromStdU16String(r.cmdLine);
     if (!r.handOn)
-        return std::nullopt;
-    return Record().CmdLine;
+        return {};
+    return {Record().CmdLine};
 }
 
 } // namespace zr::app

@@ -76,6 +76,8 @@ int RunBatch(int argc, char** argv, int first) {
         bar.reset();
         if (!out.ok())
             PrintError(jobs::FailureText(out, plan.entries[out.entry]));
+        else if (!out.suspicion.empty())
+            PrintError(jobs::SuspicionText(out, plan.entries[out.entry]));
     };
     const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());
     if (result.refused) {

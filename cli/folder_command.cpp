@@ -78,6 +78,8 @@ int RunFolder(int argc, char** argv, int first) {
         // Every failure is printed as it happens; the result keeps only the first ones.
         if (!file.ok() && !interrupt.Flag()->load())
             PrintError(file.reason);
+        else if (!file.notice.empty())
+            PrintError(file.notice);
     };
     const FolderJobResult result = job.Run();
     bar.reset();

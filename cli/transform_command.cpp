@@ -44,9 +44,10 @@ int RunTransform(int argc, char** argv, int first) {
     events.progress = [&](std::int64_t done, std::int64_t length) {
         bar.Update(ProgressPercent(done, length));
     };
-    std::string failure;
+    std::string failure, suspicion;
     events.fileDone = [&](const jobs::FileOutcome& out) {
         failure = jobs::FailureText(out, plan.entries[0]);
+        suspicion = out.suspicion;
     };
     const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());
     bar.Finish();
@@ -55,6 +56,8 @@ int RunTransform(int argc, char** argv, int first) {
         PrintError(jobs::ConflictReason(jobs::ConflictKind::SameFile) + "：" + target);
         return kExitFailed;
     }
+    if (!suspicion.empty())
+        PrintError(suspicion);
     if (!failure.empty())
         PrintError(failure);
     if (result.cancelled)

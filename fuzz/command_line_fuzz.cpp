@@ -15,8 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ZR_FUZZ_CHECK(text.compare(text.size() - r.cmdLine.size(), r.cmdLine.size(), r.cmdLine) == 0);
 
     const std::vector<std::string> args = zr::fuzz::Split(data, size);
-    if (const auto file = zr::app::FileFromArguments(args)) {
-        ZR_FUZZ_CHECK(args.size() == 1 && *file == args.front() && file->front() == '/');
-    }
+    // Either every argument is handed on as a file, in order, or none is.
+    const std::vector<std::string> files = zr::app::FilesFromArguments(args);
+    ZR_FUZZ_CHECK(files.empty() || files == args);
+    for (const std::string& file : files)
+        ZR_FUZZ_CHECK(!file.empty() && file.front() == '/');
     return 0;
 }

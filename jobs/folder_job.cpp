@@ -74,13 +74,14 @@ FolderJob::FolderJob(fs::path sourceFolder, fs::path targetFolder)
     : sourceFolder_(std::move(sourceFolder)), targetFolder_(std::move(targetFolder)) {}
 
 void FolderJob::ProcessFolderFile(FolderFileOutcome& file, FolderJobResult& result) {
-    if (file.ok()) {
+    if (file.ok())
         ++result.doneCount;
-    } else {
+    else
         ++result.failedCount;
-        if (result.failures.size() < kMaxKeptFailures)
-            result.failures.push_back(file);
-    }
+    if (file.ok() && !file.notice.empty())
+        ++result.suspectCount;
+    if ((!file.ok() || !file.notice.empty()) && result.failures.size() < kMaxKeptFailures)
+        result.failures.push_back(file);
     if (onFileDone)
         onFileDone(file);
     TryRemoveFolder(sourceFolder_);
@@ -138,6 +139,7 @@ FolderJobResult FolderJob::Run() {
                           ? "未处理 " + Utf8Path(file.source) + "：目标文件 " +
                                 Utf8Path(file.target) + " 已由名字只有大小写不同的另一个文件写入"
                           : jobs::FailureText(out, plan.entries[out.entry]);
+        file.notice = jobs::SuspicionText(out, plan.entries[out.entry]);
         ProcessFolderFile(file, result);
     };
     const jobs::PlanResult ran = jobs::RunPlan(plan, seed_.seed, events, cancel_);

@@ -53,6 +53,9 @@ struct FolderFileOutcome {
     bool transformed = false;     // the target was written completely
     bool sourceDeleted = false;
     std::string reason; // empty when everything asked for was done
+    // For a file done whose decrypted result does not look like its type: the target and the
+    // suspicion (jobs::SuspicionText). A file whose source stayed for it has a reason instead.
+    std::string notice;
     bool ok() const { return reason.empty(); }
 };
 
@@ -62,7 +65,9 @@ struct FolderJobResult {
     std::string folderError;            // the job was refused before any file (see Run)
     int doneCount = 0;
     int failedCount = 0;
-    std::vector<FolderFileOutcome> failures; // at most kMaxKeptFailures, in order
+    int suspectCount = 0; // files done, with a notice
+    // The files that failed or have a notice, at most kMaxKeptFailures, in order.
+    std::vector<FolderFileOutcome> failures;
     bool cancelled = false;
     bool sourceFolderRemoved = false;
 };

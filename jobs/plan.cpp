@@ -1,5 +1,7 @@
 #include "plan.h"
 
+#include "key_recovery.h"
+
 #include <exception>
 #include <vector>
 
@@ -30,9 +32,20 @@ bool stopped(const std::atomic<bool>* cancel) {
     return cancel && cancel->load(std::memory_order_relaxed);
 }
 
+// Whether a source name follows the ".ZR" rule for encrypted files (any letter case).
+bool encryptedName(const fs::path& source) {
+    const std::string name = Utf8Path(source.filename());
+    if (name.size() < 3)
+        return false;
+    const std::string_view tail = std::string_view(name).substr(name.size() - 3);
+    return tail[0] == '.' && (tail[1] == 'Z' || tail[1] == 'z') &&
+           (tail[2] == 'R' || tail[2] == 'r');
+}
+
 // One entry: the engine's job, then, when its source is to go, the check and the deletion. A
 // source is deleted only after its own job succeeded and its target was flushed, read back and
-// found equal.
+// found equal, and never after a decryption whose result does not look like its type: the key
+// was probably wrong, and the source is the only copy the right key opens.
 FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const PlanEvents& events,
                      const std::atomic<bool>* cancel) {
     const PlanEntry& entry = plan.entries[i];
@@ -47,8 +60,14 @@ FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const P
     out.result = TransformFile(entry.source, entry.target, seed, events.progress, options);
     if (!out.result.ok())
         return out;
+    if (encryptedName(entry.source))
+        out.suspicion = WrongKeySuspicion(entry.target).value_or(std::string());
     if (!(askAtEnd ? events.deleteSource(i) : plan.deleteSources))
         return out;
+    if (!out.suspicion.empty()) {
+        out.sourceKept = true;
+        return out;
+    }
     if (askAtEnd) {
         // The job did not read its target back; it is checked where it now stands.
         if (events.verifying)
@@ -77,7 +96,15 @@ std::string FailureText(const FileOutcome& outcome, const PlanEntry& entry) {
         return zr::FailureText(outcome.result);
     if (!outcome.deleteError.empty())
         return "无法删除源文件：" + Utf8Path(entry.source) + "（" + outcome.deleteError + "）";
+    if (outcome.sourceKept)
+        return "未删除源文件 " + Utf8Path(entry.source) + "：" + outcome.suspicion;
     return {};
+}
+
+std::string SuspicionText(const FileOutcome& outcome, const PlanEntry& entry) {
+    if (!outcome.ok() || outcome.suspicion.empty())
+        return {};
+    return Utf8Path(entry.target) + "：" + outcome.suspicion;
 }
 
 PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events,

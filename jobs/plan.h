@@ -73,12 +73,21 @@ struct FileOutcome {
     TransformResult result; // the engine's result; a failed check after the job replaces it
     bool sourceDeleted = false;
     std::string deleteError; // why a source that was to be deleted stays
-    bool ok() const { return !heldBack && result.ok() && deleteError.empty(); }
+    // After a job whose source name ends in ".ZR": the decrypted result does not look like the
+    // type its target's name gives (WrongKeyText, "…密钥可能不对"). Empty when it looks right
+    // or the type says nothing.
+    std::string suspicion;
+    // The source was to be deleted but stays because of the suspicion: the job is not done.
+    bool sourceKept = false;
+    bool ok() const { return !heldBack && result.ok() && deleteError.empty() && !sourceKept; }
 };
 
-// "无法读取源文件：…", "无法写入目标文件：…", "无法删除源文件：…" or, for an entry held back,
-// "未处理 …：" and the conflict; empty when ok.
+// "无法读取源文件：…", "无法写入目标文件：…", "无法删除源文件：…", "未删除源文件 …：" and
+// the suspicion or, for an entry held back, "未处理 …：" and the conflict; empty when ok.
 std::string FailureText(const FileOutcome& outcome, const PlanEntry& entry);
+// For an entry done whose result looks wrong: the target, "：" and the suspicion, for the lists
+// that follow a batch or a folder job; empty otherwise.
+std::string SuspicionText(const FileOutcome& outcome, const PlanEntry& entry);
 
 // Called on the thread that runs the plan.
 struct PlanEvents {

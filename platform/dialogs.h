@@ -18,7 +18,7 @@ inline const char* const kAppTitle = "zr";
 
 enum class MessageIcon { None, Question, Warning, Critical, Information };
 enum class MessageButtons { Ok, OkCancel };
-enum class MessageAnswer { Ok, Cancel };
+enum class MessageAnswer { Ok, Cancel, Other }; // Other: the box's own second button
 
 struct OpenFileRequest {
     QString title;       // dialog title; empty leaves the toolkit's own
@@ -44,6 +44,11 @@ public:
     virtual ~Platform() = default;
     virtual MessageAnswer Message(QWidget* parent, const QString& text, const QString& title,
                                   MessageButtons buttons, MessageIcon icon) = 0;
+    // A message box with OK and a second button labelled other, which answers Other; Esc and
+    // the close box answer Ok.
+    virtual MessageAnswer MessageWithButton(QWidget* parent, const QString& text,
+                                            const QString& title, MessageIcon icon,
+                                            const QString& other) = 0;
     virtual OpenFileResult OpenFile(QWidget* parent, const OpenFileRequest& request) = 0;
     virtual std::optional<FontChoice> ChooseFont(QWidget* parent, const FontChoice& initial) = 0;
     virtual void Beep() = 0;

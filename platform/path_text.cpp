@@ -1,5 +1,8 @@
 #include "path_text.h"
 
+#include <QDir>
+#include <QMimeData>
+#include <QUrl>
 #include <string>
 
 namespace zr::platform {
@@ -21,6 +24,12 @@ QString TextFromPath(const fs::path& path) {
 QString TextFromNativeBytes(const char* bytes) {
     return QString::fromLocal8Bit(bytes);
 }
+
+namespace {
+QString textFromLocalUrl(const QUrl& url) {
+    return QDir::toNativeSeparators(url.toLocalFile());
+}
+} // namespace
 
 #else
 
@@ -128,6 +137,27 @@ QString TextFromNativeBytes(const char* bytes) {
     return decode(bytes ? std::string(bytes) : std::string());
 }
 
+namespace {
+// toLocalFile() would decode the path as UTF-8 and lose the bytes of a GBK name.
+QString textFromLocalUrl(const QUrl& url) {
+    const QByteArray bytes =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    return decode(bytes.toStdString());
+}
+} // namespace
+
 #endif
+
+QStringList DroppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile() || url.path().isEmpty())
+            return {};
+        paths << textFromLocalUrl(url);
+    }
+    return paths;
+}
 
 } // namespace zr::platform

@@ -10,7 +10,10 @@
 // Every conversion between a window's text and a path goes through these two functions.
 
 #include <QString>
+#include <QStringList>
 #include <filesystem>
+
+class QMimeData;
 
 namespace zr::platform {
 
@@ -18,5 +21,9 @@ std::filesystem::path PathFromText(const QString& text);
 QString TextFromPath(const std::filesystem::path& path);
 // A name as the system handed it over (a command-line argument), bytes as they are.
 QString TextFromNativeBytes(const char* bytes);
+// The local files of a drag and drop (a file manager's list of file URLs), in their order, as
+// window texts; the percent-encoded bytes of a name become the same text the name's own bytes
+// give. Empty when anything dropped is not a local file.
+QStringList DroppedPaths(const QMimeData* data);
 
 } // namespace zr::platform

@@ -58,10 +58,9 @@ QString WithLineBreaks(const QString& text) {
     return out;
 }
 
-} // namespace
-
-MessageAnswer QtPlatform::Message(QWidget* parent, const QString& text, const QString& title,
-                                  MessageButtons buttons, MessageIcon icon) {
+// One box for both kinds: OK, then Cancel or the caller's own button (or neither).
+MessageAnswer ShowBox(QWidget* parent, const QString& text, const QString& title, MessageIcon icon,
+                      bool withCancel, const QString& other) {
     QMessageBox box(parent);
     box.setWindowTitle(title);
     box.setText(WithLineBreaks(text));
@@ -84,12 +83,32 @@ MessageAnswer QtPlatform::Message(QWidget* parent, const QString& text, const QS
     }
     QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     QPushButton* cancel = nullptr;
-    if (buttons == MessageButtons::OkCancel)
+    if (withCancel)
         cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    QPushButton* second = nullptr;
+    if (!other.isEmpty())
+        second = box.addButton(other, QMessageBox::ActionRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel ? cancel : ok);
     box.exec();
-    return box.clickedButton() == ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    if (box.clickedButton() == ok)
+        return MessageAnswer::Ok;
+    if (second && box.clickedButton() == second)
+        return MessageAnswer::Other;
+    return MessageAnswer::Cancel;
+}
+
+} // namespace
+
+MessageAnswer QtPlatform::Message(QWidget* parent, const QString& text, const QString& title,
+                                  MessageButtons buttons, MessageIcon icon) {
+    return ShowBox(parent, text, title, icon, buttons == MessageButtons::OkCancel, {});
+}
+
+MessageAnswer QtPlatform::MessageWithButton(QWidget* parent, const QString& text,
+                                            const QString& title, MessageIcon icon,
+                                            const QString& other) {
+    return ShowBox(parent, text, title, icon, false, other);
 }
 
 OpenFileResult QtPlatform::OpenFile(QWidget* parent, const OpenFileRequest& request) {

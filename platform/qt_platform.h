@@ -25,6 +25,8 @@ class QtPlatform : public Platform {
 public:
     MessageAnswer Message(QWidget* parent, const QString& text, const QString& title,
                           MessageButtons buttons, MessageIcon icon) override;
+    MessageAnswer MessageWithButton(QWidget* parent, const QString& text, const QString& title,
+                                    MessageIcon icon, const QString& other) override;
     OpenFileResult OpenFile(QWidget* parent, const OpenFileRequest& request) override;
     std::optional<FontChoice> ChooseFont(QWidget* parent, const FontChoice& initial) override;
     void Beep() override;

@@ -35,6 +35,21 @@ MessageAnswer ScriptedPlatform::Message(QWidget* parent, const QString& text,
     return a;
 }
 
+MessageAnswer ScriptedPlatform::MessageWithButton(QWidget* parent, const QString& text,
+                                                  const QString& title, MessageIcon icon,
+                                                  const QString& other) {
+    RecordedCall c{RecordedCall::Message, text, title, MessageButtons::Ok, icon, {}, false,
+                   nameOf(parent),        other};
+    calls << c;
+    if (onMessage)
+        onMessage(c);
+    if (messageAnswers.empty())
+        return MessageAnswer::Ok;
+    const MessageAnswer a = messageAnswers.front();
+    messageAnswers.pop_front();
+    return a;
+}
+
 OpenFileResult ScriptedPlatform::OpenFile(QWidget* parent, const OpenFileRequest& request) {
     RecordedCall c{RecordedCall::OpenFile, {}, request.title, MessageButtons::Ok,
                    MessageIcon::None,      request, false,       nameOf(parent)};

@@ -1,7 +1,7 @@
 #pragma once
 // The test seam: every call is recorded in order, and answers come from queues the test fills.
-// Installed for its lifetime; an unanswered message box answers OK, an unanswered file dialog
-// is cancelled and an unanswered font dialog too.
+// Installed for its lifetime; an unanswered message box (of either kind) answers OK, an
+// unanswered file dialog is cancelled and an unanswered font dialog too.
 
 #include "dialogs.h"
 
@@ -22,6 +22,7 @@ struct RecordedCall {
     OpenFileRequest request; // for OpenFile
     bool busy = false;       // for Busy
     QString window;          // objectName of the parent or window concerned
+    QString other = {};      // the second button of MessageWithButton
 };
 
 class ScriptedPlatform : public Platform {
@@ -44,6 +45,8 @@ public:
 
     MessageAnswer Message(QWidget* parent, const QString& text, const QString& title,
                           MessageButtons buttons, MessageIcon icon) override;
+    MessageAnswer MessageWithButton(QWidget* parent, const QString& text, const QString& title,
+                                    MessageIcon icon, const QString& other) override;
     OpenFileResult OpenFile(QWidget* parent, const OpenFileRequest& request) override;
     std::optional<FontChoice> ChooseFont(QWidget* parent, const FontChoice& initial) override;
     void Beep() override;

@@ -2,9 +2,18 @@
 
 namespace zr::app {
 
-QString FailureListText(int failedCount, const QStringList& reasons) {
-    return ListedText(QStringLiteral("有 %1 个文件未能加密/解密：").arg(failedCount), failedCount,
-                      reasons);
+QString FailureListText(int failedCount, const QStringList& reasons, int suspectCount) {
+    QString heading;
+    if (suspectCount == 0)
+        heading = QStringLiteral("有 %1 个文件未能加密/解密：").arg(failedCount);
+    else if (failedCount == 0)
+        heading =
+            QStringLiteral("有 %1 个文件的解密结果看起来不对，密钥可能不对：").arg(suspectCount);
+    else
+        heading = QStringLiteral("有 %1 个文件未能加密/解密，%2 个文件的密钥可能不对：")
+                      .arg(failedCount)
+                      .arg(suspectCount);
+    return ListedText(heading, failedCount + suspectCount, reasons);
 }
 
 QString ListedText(const QString& heading, int count, const QStringList& lines) {

@@ -12,8 +12,9 @@ namespace zr::app {
 inline constexpr int kListedFailures = 20;
 
 // "有 N 个文件未能加密/解密：", the first kListedFailures reasons one to a line, then how many
-// were left out. reasons may hold more than are listed.
-QString FailureListText(int failedCount, const QStringList& reasons);
+// were left out. reasons may hold more than are listed. suspectCount files were done but their
+// decrypted results look wrong: the heading names them too, and their lines are among reasons.
+QString FailureListText(int failedCount, const QStringList& reasons, int suspectCount = 0);
 
 // heading, then the first kListedFailures of lines one to a line, then how many of count were
 // left out.

@@ -7,6 +7,7 @@
 #include "window_registry.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -39,6 +40,17 @@ public:
     virtual ~MainMenuWindow() = default;
     // Shows the menu with its folder list, drive list and folder OK button hidden.
     virtual void ShowMenu() = 0;
+};
+
+// The multi-file window (mfiles), as the startup routine and the main menu hand it several
+// files.
+class MultiFileWindow {
+public:
+    virtual ~MultiFileWindow() = default;
+    // Shows the window with files added to its list as "取消" in Frame1 adds chosen ones:
+    // targets beside the sources by the ".ZR" rule, a file listed already refused with its
+    // message.
+    virtual void ShowForFiles(const QStringList& files) = 0;
 };
 
 // The batch run of the multi-file window (mfiles), as the key confirmation dialog hands the key

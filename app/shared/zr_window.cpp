@@ -68,6 +68,8 @@ void ZrWindow::keyPressEvent(QKeyEvent* event) {
             return;
         }
     }
+    if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier && StopJob())
+        return;
     if (event->key() == Qt::Key_Escape && Usable(cancel_)) {
         cancel_->click();
         return;

@@ -5,8 +5,8 @@
 //   OnClose(); returning false keeps it open.
 // - The keys of a form, which plain Qt widgets (unlike dialogs) do not have: Enter (also the
 //   keypad's) clicks the focused button, and the default button when the focus is on any other
-//   control; Esc clicks the cancel button. The button that Enter would click carries the
-//   default frame.
+//   control; Esc clicks the cancel button, or stops the window's job while one runs. The
+//   button that Enter would click carries the default frame.
 // - An empty caption stays empty in the title bar (see SetWindowCaption).
 
 #include <QCloseEvent>
@@ -31,6 +31,9 @@ public:
 
 protected:
     virtual bool OnClose() { return true; }
+    // Esc while the window runs a job: asks the job to stop and returns true; false when none
+    // runs, and Esc clicks the cancel button.
+    virtual bool StopJob() { return false; }
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;

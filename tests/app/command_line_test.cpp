@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using zr::app::FileFromArguments;
+using zr::app::FilesFromArguments;
 using zr::app::ParseCommandLine;
 
 namespace {
@@ -84,16 +84,18 @@ TEST(CommandLine, SecondCutLooksAtTheResultOfTheFirst) {
     EXPECT_EQ(Outcome(u"zr.exe C:\\abcdef:x"), "f:x");
 }
 
-TEST(Arguments, ExactlyOneAbsolutePathIsHandedOn) {
-    EXPECT_EQ(FileFromArguments({"/data/report.doc"}),
-              std::optional<std::string>("/data/report.doc"));
-    EXPECT_EQ(FileFromArguments({"/data/my files/a b.txt"}),
-              std::optional<std::string>("/data/my files/a b.txt"));
-    EXPECT_EQ(FileFromArguments({}), std::nullopt);
-    EXPECT_EQ(FileFromArguments({""}), std::nullopt);
-    EXPECT_EQ(FileFromArguments({"report.doc"}), std::nullopt);
-    EXPECT_EQ(FileFromArguments({"./report.doc"}), std::nullopt);
-    EXPECT_EQ(FileFromArguments({"/a", "/b"}), std::nullopt);
+TEST(Arguments, AbsolutePathsAreHandedOnAndAnythingElseOpensTheMenu) {
+    using Files = std::vector<std::string>;
+    EXPECT_EQ(FilesFromArguments({"/data/report.doc"}), Files{"/data/report.doc"});
+    EXPECT_EQ(FilesFromArguments({"/data/my files/a b.txt"}), Files{"/data/my files/a b.txt"});
+    // A file manager's selection, in its order.
+    EXPECT_EQ(FilesFromArguments({"/b", "/a", "/b"}), (Files{"/b", "/a", "/b"}));
+    EXPECT_EQ(FilesFromArguments({}), Files{});
+    EXPECT_EQ(FilesFromArguments({""}), Files{});
+    EXPECT_EQ(FilesFromArguments({"report.doc"}), Files{});
+    EXPECT_EQ(FilesFromArguments({"./report.doc"}), Files{});
+    EXPECT_EQ(FilesFromArguments({"/a", "b"}), Files{});
+    EXPECT_EQ(FilesFromArguments({"/a", ""}), Files{});
 }
 
 } // namespace

@@ -25,12 +25,23 @@ struct StandInForm3 : zr::app::ZrWindow {
     static constexpr const char* kName = "Form3";
 };
 
+struct StandInMfiles : zr::app::ZrWindow, zr::app::MultiFileWindow {
+    static constexpr const char* kName = "mfiles";
+    void ShowForFiles(const QStringList& f) override {
+        show();
+        files = f;
+    }
+    QStringList files;
+};
+
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override {
         zr::app::RegisterWindow<zr::ui::Form1>();
         zr::app::RegisterWindow<StandInForm3>();
+        zr::app::RegisterWindow<StandInMfiles>();
         zr::app::BindWindow<zr::app::SingleFileWindow, zr::ui::Form1>();
+        zr::app::BindWindow<zr::app::MultiFileWindow, StandInMfiles>();
         // Every start writes the desktop association: into a throwaway home, never the real
         // one of whoever runs the tests.
         for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
@@ -89,9 +100,20 @@ TEST_F(Startup, EncryptedFileGetsTheDecryptedName) {
               QStringLiteral("/data/plan"));
 }
 
+TEST_F(Startup, SeveralAbsoluteFilesOpenTheMultiFileWindowWithThem) {
+    const QStringList files = {QStringLiteral("/data/报告.doc"), QStringLiteral("/data/plan.ZR")};
+    RunStartup(QStringLiteral("/usr/bin/zr"), files);
+    ASSERT_TRUE(Windows().IsLoaded(QStringLiteral("mfiles")));
+    auto& m = static_cast<StandInMfiles&>(Windows().Get(QStringLiteral("mfiles")));
+    EXPECT_TRUE(m.isVisible());
+    EXPECT_EQ(m.files, files);
+    EXPECT_FALSE(Windows().IsLoaded(QStringLiteral("Form1")));
+    EXPECT_FALSE(Windows().IsLoaded(QStringLiteral("Form3")));
+}
+
 TEST_F(Startup, AnythingElseOpensTheMainMenu) {
     const QList<QStringList> cases = {
-        {}, {QStringLiteral("report.doc")}, {QStringLiteral("/a"), QStringLiteral("/b")}};
+        {}, {QStringLiteral("report.doc")}, {QStringLiteral("/a"), QStringLiteral("b")}};
     for (const QStringList& args : cases) {
         RunStartup(QStringLiteral("/usr/bin/zr"), args);
         EXPECT_FALSE(Windows().IsLoaded(QStringLiteral("Form1"))) << args.join(' ').toStdString();

@@ -83,3 +83,17 @@ TEST(CliFolder, UsageErrors) {
     EXPECT_FALSE(fs::exists(dir / "missingZR"));
     EXPECT_NE(RunCli({"--help"}).out.find("zr-cli folder"), std::string::npos);
 }
+
+TEST(CliFolder, AWrongLookingDecryptionIsNamed) {
+    TempDir dir;
+    fs::create_directory(dir / "src");
+    std::string text;
+    for (int i = 1; i <= 20; ++i)
+        text += "Item " + std::to_string(i) + ": the budget for next year was discussed again.\n";
+    WriteBytes(dir / "src" / "minutes.txt.zr", {text.begin(), text.end()});
+    const auto r = RunCli({"folder", (dir / "src").string(), "--key-stdin"}, "k\n");
+    EXPECT_EQ(r.exitCode, 0) << "done, only named";
+    EXPECT_NE(r.err.find("MINUTES.TXT：解密结果看起来不像 .TXT 文件，密钥可能不对"),
+              std::string::npos)
+        << r.err;
+}

@@ -64,6 +64,36 @@ TEST(CliTransform, DeleteSourceOnlyAfterASuccessfulJob) {
     EXPECT_TRUE(fs::exists(dir / "a.ZR"));
 }
 
+TEST(CliTransform, AWrongKeyIsNoticedAndKeepsTheSourceARightOneSaysNothing) {
+    TempDir dir;
+    std::string text;
+    for (int i = 1; i <= 20; ++i)
+        text += "Item " + std::to_string(i) + ": the budget for next year was discussed again.\n";
+    WriteBytes(dir / "minutes.txt", {text.begin(), text.end()});
+    ASSERT_EQ(
+        RunCli({"transform", (dir / "minutes.txt").string(), "--key-stdin", "--delete-source"},
+               "right\n")
+            .exitCode,
+        0);
+    const std::string encrypted = (dir / "minutes.txt.ZR").string();
+    const std::string warning = "解密结果看起来不像 .txt 文件，密钥可能不对";
+
+    auto r = RunCli({"transform", encrypted, "--key-stdin"}, "wrong\n");
+    EXPECT_EQ(r.exitCode, 0) << "done, only with a warning";
+    EXPECT_NE(r.err.find(warning), std::string::npos) << r.err;
+    r = RunCli({"transform", encrypted, "--key-stdin", "--delete-source"}, "wrong\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(warning), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("未删除源文件"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(encrypted));
+
+    r = RunCli({"transform", encrypted, "--key-stdin", "--delete-source"}, "right\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    EXPECT_FALSE(fs::exists(encrypted));
+    EXPECT_EQ(ReadBytes(dir / "minutes.txt"), std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
 TEST(CliTransform, RefusedKeysTouchNothing) {
     TempDir dir;
     WriteBytes(dir / "a", PatternBytes(10));

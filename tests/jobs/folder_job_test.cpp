@@ -216,8 +216,8 @@ TEST(FolderJob, ARefusedKeyTouchesNoFileOrFolder) {
 
 TEST(FolderJob, RoundTripThroughTheZrFolder) {
     Folders f;
-    WriteBytes(f.source / "Report.doc", PatternBytes(100000, 4));
-    WriteBytes(f.source / "notes.txt.zr", PatternBytes(33, 5));
+    WriteBytes(f.source / "Report.dat", PatternBytes(100000, 4));
+    WriteBytes(f.source / "notes.dat.zr", PatternBytes(33, 5));
     ASSERT_EQ(f.Run("pass word", true).doneCount, 2);
     ASSERT_FALSE(fs::exists(f.source));
 
@@ -228,9 +228,9 @@ TEST(FolderJob, RoundTripThroughTheZrFolder) {
     fs::create_directory(f.source);
     ASSERT_EQ(back.Run().doneCount, 2);
     EXPECT_FALSE(fs::exists(f.target));
-    EXPECT_EQ(NamesIn(f.source), (std::vector<std::string>{"NOTES.TXT.ZR", "REPORT.DOC"}));
-    EXPECT_EQ(ReadBytes(f.source / "REPORT.DOC"), PatternBytes(100000, 4));
-    EXPECT_EQ(ReadBytes(f.source / "NOTES.TXT.ZR"), PatternBytes(33, 5));
+    EXPECT_EQ(NamesIn(f.source), (std::vector<std::string>{"NOTES.DAT.ZR", "REPORT.DAT"}));
+    EXPECT_EQ(ReadBytes(f.source / "REPORT.DAT"), PatternBytes(100000, 4));
+    EXPECT_EQ(ReadBytes(f.source / "NOTES.DAT.ZR"), PatternBytes(33, 5));
 }
 
 TEST(FolderJob, TheSameFolderAsTargetIsRefused) {

@@ -1,10 +1,12 @@
 // Plans: the check as a whole (the same file under other names, shared targets, targets that
 // are other entries' sources), and the run's deletion rule.
 
+#include "key_recovery.h"
 #include "keystream_expect.h"
 #include "plan.h"
 #include "temp_dir.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -186,4 +188,64 @@ TEST(RunPlan, ASourceAskedForAtTheEndGoesOnlyAfterItsTargetReadsBackEqual) {
     EXPECT_EQ(ReadBytes(dir / "gone.ZR"), zr::test::Transformed(PatternBytes(70000), 5));
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_NE(failures[0].find("spoilt.ZR"), std::string::npos) << failures[0];
+}
+
+namespace {
+std::vector<std::uint8_t> Minutes() {
+    std::string text;
+    for (int i = 1; i <= 20; ++i)
+        text += "Item " + std::to_string(i) + ": the budget for next year was discussed again.\n";
+    return {text.begin(), text.end()};
+}
+} // namespace
+
+TEST(RunPlan, AWrongLookingDecryptionKeepsItsSourceAndARightOneIsNotFlagged) {
+    TempDir dir;
+    WriteBytes(dir / "minutes.txt.ZR", zr::test::Transformed(Minutes(), "right"));
+    const Plan plan{{{dir / "minutes.txt.ZR", dir / "minutes.txt"}}, true};
+    std::vector<zr::jobs::FileOutcome> outcomes;
+    zr::jobs::PlanEvents ev;
+    ev.fileDone = [&](const zr::jobs::FileOutcome& o) { outcomes.push_back(o); };
+
+    auto r = zr::jobs::RunPlan(plan, zr::DeriveKeySeed(std::string_view("wrong")).seed, ev);
+    EXPECT_EQ(r.failed, 1);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].suspicion, zr::WrongKeyText("txt"));
+    EXPECT_TRUE(outcomes[0].sourceKept);
+    EXPECT_EQ(zr::jobs::FailureText(outcomes[0], plan.entries[0]),
+              "未删除源文件 " + (dir / "minutes.txt.ZR").string() + "：" + zr::WrongKeyText("txt"));
+    EXPECT_TRUE(fs::exists(dir / "minutes.txt.ZR"));
+
+    // Asked for at the end, as the batch asks, the source stays all the same.
+    ev.deleteSource = [](std::size_t) { return true; };
+    r = zr::jobs::RunPlan({plan.entries, false}, zr::DeriveKeySeed(std::string_view("wrong")).seed,
+                          ev);
+    EXPECT_EQ(r.failed, 1);
+    EXPECT_TRUE(fs::exists(dir / "minutes.txt.ZR"));
+
+    outcomes.clear();
+    r = zr::jobs::RunPlan(plan, zr::DeriveKeySeed(std::string_view("right")).seed, ev);
+    EXPECT_EQ(r.done, 1);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_TRUE(outcomes[0].suspicion.empty());
+    EXPECT_FALSE(fs::exists(dir / "minutes.txt.ZR"));
+    EXPECT_EQ(ReadBytes(dir / "minutes.txt"), Minutes());
+}
+
+TEST(RunPlan, ACancelledPlanLeavesNoTargetDeletesNothingAndStartsNoFurtherFile) {
+    TempDir dir;
+    WriteBytes(dir / "big", PatternBytes(300000));
+    WriteBytes(dir / "next", PatternBytes(10));
+    std::atomic<bool> cancel{false};
+    std::vector<std::size_t> started;
+    zr::jobs::PlanEvents ev;
+    ev.fileStarted = [&](std::size_t i) { started.push_back(i); };
+    ev.progress = [&](std::int64_t, std::int64_t) { cancel = true; };
+    const auto r = zr::jobs::RunPlan(
+        {{{dir / "big", dir / "big.ZR"}, {dir / "next", dir / "next.ZR"}}, true}, 3, ev, &cancel);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.done + r.failed, 0);
+    EXPECT_EQ(started, std::vector<std::size_t>{0});
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"big", "next"}));
+    EXPECT_EQ(ReadBytes(dir / "big"), PatternBytes(300000));
 }

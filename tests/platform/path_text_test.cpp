@@ -1,7 +1,9 @@
 #include "path_text.h"
 
+#include <QMimeData>
 #include <gtest/gtest.h>
 
+using zr::platform::DroppedPaths;
 using zr::platform::PathFromText;
 using zr::platform::TextFromNativeBytes;
 using zr::platform::TextFromPath;
@@ -27,3 +29,19 @@ TEST(PathText, ValidNamesReadAsTheirCharacters) {
     EXPECT_EQ(PathFromText(name).native(), name.toStdString());
 #endif
 }
+
+#ifndef _WIN32
+TEST(PathText, DroppedFileUrlsKeepTheBytesOfTheirNames) {
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"),
+                 "file:///tmp/%B2%E2%CA%D4.doc\r\nfile:///tmp/%E6%8A%A5%E5%91%8A%201.txt\r\n");
+    const QStringList paths = DroppedPaths(&data);
+    ASSERT_EQ(paths.size(), 2);
+    EXPECT_EQ(PathFromText(paths[0]).native(), "/tmp/\xb2\xe2\xca\xd4.doc");
+    EXPECT_EQ(paths[1], QStringLiteral("/tmp/报告 1.txt"));
+
+    // Anything that is not a local file spoils the whole drop.
+    data.setData(QStringLiteral("text/uri-list"), "file:///tmp/a\r\nhttps://example.org/b\r\n");
+    EXPECT_TRUE(DroppedPaths(&data).isEmpty());
+}
+#endif

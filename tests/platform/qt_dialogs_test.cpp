@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -84,6 +85,22 @@ TEST(QtDialogs, AMessageWithALongFileNameWrapsInsideTheBox) {
     });
     qt.Message(nullptr, text, QStringLiteral("注意："), zr::platform::MessageButtons::Ok,
                zr::platform::MessageIcon::Warning);
+}
+
+TEST(QtDialogs, TheSecondButtonAnswersOtherAndEscAnswersOk) {
+    QtPlatform qt;
+    const auto show = [&] {
+        return qt.MessageWithButton(nullptr, QStringLiteral("解密结果看起来不像 .doc 文件"),
+                                    QStringLiteral("注意："), zr::platform::MessageIcon::Warning,
+                                    QStringLiteral("找回密钥"));
+    };
+    WhenShown<QMessageBox>([](QMessageBox& box) {
+        EXPECT_EQ(box.defaultButton()->text(), QStringLiteral("确定"));
+        box.buttons().last()->click();
+    });
+    EXPECT_EQ(show(), zr::platform::MessageAnswer::Other);
+    WhenShown<QMessageBox>([](QMessageBox& box) { box.escapeButton()->click(); });
+    EXPECT_EQ(show(), zr::platform::MessageAnswer::Ok);
 }
 
 } // namespace

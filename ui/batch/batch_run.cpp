@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace zr::ui {
@@ -71,6 +73,8 @@ void BatchRun::Start(const QString& key) {
     }
     Record().CharPos = 0;
     failures_.clear();
+    failed_ = 0;
+    doneRows_.clear();
     // No percentage of an earlier run shows before the first block of this one.
     shown_ = 0;
     v_.ProgressBar1->setRange(0, 100);
@@ -99,9 +103,13 @@ void BatchRun::Start(const QString& key) {
                 .value_or(false);
         };
         events.fileDone = [this, &job, plan](const zr::jobs::FileOutcome& out) {
-            const QString failure =
-                QString::fromStdString(zr::jobs::FailureText(out, plan->entries[out.entry]));
-            job.Post([this, failure] { FileDone(failure); });
+            const zr::jobs::PlanEntry& entry = plan->entries[out.entry];
+            const QString line = QString::fromStdString(
+                out.ok() ? zr::jobs::SuspicionText(out, entry) : zr::jobs::FailureText(out, entry));
+            // A job stopped half-way is neither done nor failed.
+            if (out.result.step == zr::TransformStep::Cancelled)
+                return;
+            job.Post([this, k = out.entry, done = out.ok(), line] { FileDone(k, done, line); });
         };
         *result = zr::jobs::RunPlan(*plan, seed, events, job.CancelFlag());
     });
@@ -134,11 +142,15 @@ void BatchRun::Verifying() {
         v_.ProgressBar1->setRange(0, 0);
 }
 
-void BatchRun::FileDone(const QString& failure) {
+void BatchRun::FileDone(std::size_t entry, bool done, const QString& line) {
     if (!running_)
         return;
-    if (!failure.isEmpty())
-        failures_ << failure;
+    if (!line.isEmpty())
+        failures_ << line;
+    if (!done)
+        ++failed_;
+    else
+        doneRows_.push_back(rows_[entry]);
     v_.ProgressBar1->setRange(0, 100);
     v_.ProgressBar1->setValue(shown_);
     Current().SetBusy(v_.window, false);
@@ -153,18 +165,31 @@ void BatchRun::Finished(const zr::jobs::PlanResult& result) {
     }
     v_.ProgressBar1->hide();
     v_.Label3->hide();
-    Current().Beep();
-    Current().Message(v_.window, QStringLiteral("加密/解密完毕!"), QStringLiteral("注意"),
-                      MessageButtons::Ok, MessageIcon::None);
-    v_.List1->clear();
-    v_.List2->clear();
+    Current().SetBusy(v_.window, false);
+    if (result.cancelled) {
+        // The rest of the list stays for another run; what was done leaves it.
+        std::sort(doneRows_.begin(), doneRows_.end(), std::greater<>());
+        for (int row : doneRows_) {
+            delete v_.List1->takeItem(row);
+            delete v_.List2->takeItem(row);
+        }
+        Current().Message(v_.window, QStringLiteral("操作已取消"), QStringLiteral("注意"),
+                          MessageButtons::Ok, MessageIcon::None);
+    } else {
+        Current().Beep();
+        Current().Message(v_.window, QStringLiteral("加密/解密完毕!"), QStringLiteral("注意"),
+                          MessageButtons::Ok, MessageIcon::None);
+        v_.List1->clear();
+        v_.List2->clear();
+    }
     SetRunning(false);
     zr::app::Windows().Unload(QStringLiteral("form6"));
-    // Failures are not passed over in silence.
+    // Failures and results that look wrong are not passed over in silence.
     if (!failures_.isEmpty())
-        Current().Message(v_.window,
-                          app::FailureListText(static_cast<int>(failures_.size()), failures_),
-                          QStringLiteral("注意"), MessageButtons::Ok, MessageIcon::Warning);
+        Current().Message(
+            v_.window,
+            app::FailureListText(failed_, failures_, static_cast<int>(failures_.size()) - failed_),
+            QStringLiteral("注意"), MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void BatchRun::Refuse(const zr::jobs::PlanCheck& check) {
@@ -182,6 +207,11 @@ void BatchRun::Refuse(const zr::jobs::PlanCheck& check) {
                       app::ListedText(QString::fromUtf8(zr::jobs::kConflictHeading),
                                       static_cast<int>(entries.size()), lines),
                       QStringLiteral("警告"), MessageButtons::Ok, MessageIcon::Warning);
+}
+
+void BatchRun::Stop() {
+    if (running_)
+        job_->RequestCancel();
 }
 
 void BatchRun::Cancel() {

@@ -52,13 +52,18 @@ public:
     // Stops a run: the job at work is cancelled and waited for (it leaves no partial target);
     // nothing more happens, no message either.
     void Cancel();
+    // Asks a run to stop after the current block of its job, which leaves no partial target
+    // and deletes nothing. When it has stopped, the entries done so far leave the lists, the
+    // rest stay, and the window says so.
+    void Stop();
 
 private:
     void SetRunning(bool running);
     void FileStarted(std::size_t entry);
     void Progress(qint64 done, qint64 length);
     void Verifying();
-    void FileDone(const QString& failure);
+    // line: the entry's failure, or the suspicion of an entry done; empty when neither.
+    void FileDone(std::size_t entry, bool done, const QString& line);
     void Finished(const jobs::PlanResult& result);
     void Refuse(const jobs::PlanCheck& check);
     QString Row(const QListWidget* list, int row) const;
@@ -68,7 +73,9 @@ private:
     bool running_ = false;
     std::vector<int> rows_; // the list row of each plan entry
     int shown_ = 0;         // the percentage on the bar
-    QStringList failures_;  // one line per entry that failed, with its reason
+    QStringList failures_;  // one line per entry that failed or looks wrong, with its reason
+    int failed_ = 0;        // entries among failures_ that failed
+    std::vector<int> doneRows_; // the list rows of the entries done
 };
 
 } // namespace zr::ui

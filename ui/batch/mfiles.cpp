@@ -5,17 +5,22 @@
 #include "drive_list_box.h"
 #include "end_program.h"
 #include "job_list.h"
+#include "path_text.h"
 #include "ui_mfiles.h"
 #include "window_registry.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
+#include <filesystem>
 
 namespace zr::ui {
 
@@ -62,6 +67,8 @@ mfiles::mfiles() : ui_(std::make_unique<Ui::mfiles>()) {
 
     CommonDialog1.Filter = QStringLiteral("所有文件(*.*)|*.*");
     CommonDialog1.MultiSelect = true;
+    setAcceptDrops(true);
+    ui_->Text1->setAcceptDrops(false); // it would take a file's URL as text
 
     batch_ = new BatchRun({this, ui_->List1, ui_->List2, ui_->Check2, ui_->ProgressBar1,
                            ui_->Label3, [this](bool running) { LockButtons(running); }},
@@ -173,7 +180,11 @@ void mfiles::Command5_clicked() {
 }
 
 void mfiles::AddSelection(const std::optional<QString>& folder) {
-    for (const SelectedFile& f : SplitSelection(CommonDialog1.FileNames, CommonDialog1.FileTitle)) {
+    AddFiles(SplitSelection(CommonDialog1.FileNames, CommonDialog1.FileTitle), folder);
+}
+
+void mfiles::AddFiles(const QList<SelectedFile>& files, const std::optional<QString>& folder) {
+    for (const SelectedFile& f : files) {
         if (IsListed(entries(ui_->List1), f.source)) {
             Current().Message(this, DuplicateText(f.source), QStringLiteral("警告"),
                               MessageButtons::Ok, MessageIcon::None);
@@ -242,6 +253,43 @@ void mfiles::LockButtons(bool locked) {
         ui_->Command2->setEnabled(!ui_->List1->selectedItems().isEmpty());
         ui_->Command3->setEnabled(ui_->List1->count() > 0);
     }
+}
+
+void mfiles::ShowForFiles(const QStringList& files) {
+    show();
+    AddFiles(SplitSelection(files), std::nullopt);
+}
+
+bool mfiles::StopJob() {
+    if (!batch_->Running())
+        return false;
+    batch_->Stop();
+    return true;
+}
+
+QStringList mfiles::DroppedFiles(const QMimeData* data) const {
+    if (batch_->Running())
+        return {};
+    QStringList files;
+    std::error_code ec;
+    for (const QString& path : zr::platform::DroppedPaths(data))
+        if (!std::filesystem::is_directory(zr::platform::PathFromText(path), ec))
+            files << path;
+    return files;
+}
+
+void mfiles::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void mfiles::dropEvent(QDropEvent* event) {
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    activateWindow();
+    AddFiles(SplitSelection(files), std::nullopt);
 }
 
 bool mfiles::OnClose() {

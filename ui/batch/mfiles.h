@@ -4,6 +4,7 @@
 // shows. Its start button hands over to the key dialogs. Closing it ends the program.
 
 #include "dialogs.h"
+#include "job_list.h"
 #include "window_contracts.h"
 #include "zr_window.h"
 
@@ -11,6 +12,9 @@
 #include <memory>
 #include <optional>
 
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QTimer;
 
 namespace Ui {
@@ -21,7 +25,9 @@ namespace zr::ui {
 
 class BatchRun;
 
-class mfiles : public zr::app::ZrWindow, public zr::app::BatchRunState {
+class mfiles : public zr::app::ZrWindow,
+               public zr::app::BatchRunState,
+               public zr::app::MultiFileWindow {
     Q_OBJECT
 public:
     static constexpr const char* kName = "mfiles";
@@ -31,6 +37,8 @@ public:
     // The run the key confirmation dialog starts.
     bool Running() const override;
     void StartRun(const QString& key) override;
+    // Several files from the command line or the main menu.
+    void ShowForFiles(const QStringList& files) override;
 
     // The 500 ms tick: folder sync, layout, button enabling, underline.
     void Timer1_timeout();
@@ -45,11 +53,19 @@ public:
 
 protected:
     bool OnClose() override;
+    bool StopJob() override;
+    // Files dropped on the window are added as Command5 adds chosen ones; folders are passed
+    // over, and nothing is taken during a run.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void Layout();
     // Adds the dialog's files: targets in folder, or beside their sources without one.
     void AddSelection(const std::optional<QString>& folder);
+    void AddFiles(const QList<SelectedFile>& files, const std::optional<QString>& folder);
+    // The files of a drop that this window takes.
+    QStringList DroppedFiles(const QMimeData* data) const;
     bool SyncFolder();
     // The buttons that change the list or start a run are locked while one runs; the lists
     // still scroll and select.

@@ -5,16 +5,21 @@
 #include "end_program.h"
 #include "marquee.h"
 #include "menu_logic.h"
+#include "path_text.h"
 #include "target_name.h"
 #include "ui_form3.h"
 #include "window_caption.h"
 #include "window_registry.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <filesystem>
 
 namespace zr::ui {
 
@@ -46,6 +51,32 @@ zr::app::SingleFileWindow* SingleFile() {
     return Bound::Bound() ? &Bound::Get() : nullptr;
 }
 
+zr::app::MultiFileWindow* MultiFile() {
+    using Bound = zr::app::Contract<zr::app::MultiFileWindow>;
+    return Bound::Bound() ? &Bound::Get() : nullptr;
+}
+
+// What a drop on the menu is: one folder, or files only.
+struct Dropped {
+    QStringList files;
+    QString folder;
+};
+
+Dropped Classify(const QMimeData* data) {
+    Dropped d;
+    const QStringList paths = zr::platform::DroppedPaths(data);
+    std::error_code ec;
+    for (const QString& p : paths) {
+        if (!std::filesystem::is_directory(zr::platform::PathFromText(p), ec))
+            d.files << p;
+        else if (paths.size() == 1)
+            d.folder = p;
+        else
+            return {};
+    }
+    return d;
+}
+
 } // namespace
 
 Form3::Form3() : ui(std::make_unique<Ui::Form3>()) {
@@ -64,6 +95,8 @@ Form3::Form3() : ui(std::make_unique<Ui::Form3>()) {
 
     SetDefaultButton(ui->Command6);
     SetCancelButton(ui->Command2);
+
+    setAcceptDrops(true);
 
     // Hover colouring follows mouse movement over the link labels and the bare window.
     setMouseTracking(true);
@@ -218,6 +251,42 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return ZrWindow::eventFilter(watched, event);
+}
+
+void Form3::dragEnterEvent(QDragEnterEvent* event) {
+    const Dropped d = Classify(event->mimeData());
+    if (!d.folder.isEmpty() || (d.files.size() == 1 && SingleFile()) ||
+        (d.files.size() > 1 && MultiFile()))
+        event->acceptProposedAction();
+}
+
+void Form3::dropEvent(QDropEvent* event) {
+    const Dropped d = Classify(event->mimeData());
+    if (!d.folder.isEmpty()) {
+        if (!ui->Dir1->SetPath(d.folder))
+            return;
+        event->acceptProposedAction();
+        activateWindow();
+        // The folder view shows Dir1's folder; in it already, the list's change has shown it.
+        if (!folderView_)
+            Label4_click();
+        return;
+    }
+    if (d.files.size() == 1) {
+        if (zr::app::SingleFileWindow* f1 = SingleFile()) {
+            event->acceptProposedAction();
+            f1->ShowForFile();
+            f1->SetFile(d.files.front());
+            f1->Widget().activateWindow();
+            CloseMenu();
+        }
+    } else if (d.files.size() > 1) {
+        if (zr::app::MultiFileWindow* m = MultiFile()) {
+            event->acceptProposedAction();
+            m->ShowForFiles(d.files);
+            CloseMenu();
+        }
+    }
 }
 
 void Form3::Command1_clicked() {

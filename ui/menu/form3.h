@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <memory>
 
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 
 namespace Ui {
@@ -56,6 +58,10 @@ public:
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A file dropped on the menu opens Form1 for it as the command line does, several files
+    // the multi-file window with them listed; a folder opens the folder view at that folder.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Stops the animations and unloads the menu: the record keeps the marquee state, and no

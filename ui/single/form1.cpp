@@ -3,6 +3,7 @@
 #include "about.h"
 #include "app_record.h"
 #include "background_job.h"
+#include "key_recovery.h"
 #include "key_seed.h"
 #include "marquee.h"
 #include "path_text.h"
@@ -12,7 +13,10 @@
 #include "window_caption.h"
 #include "window_registry.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStyle>
@@ -48,6 +52,12 @@ Form1::Form1() : ui_(std::make_unique<Ui::Form1>()) {
     connect(ui_->Command2, &QPushButton::clicked, this, &Form1::Command2_clicked);
     ui_->T_SourceFile->installEventFilter(this);
     ui_->T_TargetFile->installEventFilter(this);
+    // A file dropped anywhere on the window, the boxes too, is the window's: a box would take
+    // the file's URL as text.
+    setAcceptDrops(true);
+    for (QLineEdit* box :
+         {ui_->T_SourceFile, ui_->T_TargetFile, ui_->T_EnCode, ui_->T_ConfirmEnCode})
+        box->setAcceptDrops(false);
 
     job_ = new platform::BackgroundJob(this);
     connect(job_, &platform::BackgroundJob::progress, this, &Form1::SetProgress);
@@ -149,7 +159,9 @@ void Form1::C_Ok_clicked() {
     SetBusy(true);
     connect(
         job_, &platform::BackgroundJob::finished, this,
-        [this, result, outcome] { SingleJobFinished(*result, *outcome); },
+        [this, result, outcome, entry = plan.entries.front()] {
+            SingleJobFinished(*result, *outcome, entry);
+        },
         Qt::SingleShotConnection);
     job_->Start([this, plan, seed, result, outcome](platform::BackgroundJob& job) {
         jobs::PlanEvents events;
@@ -162,9 +174,15 @@ void Form1::C_Ok_clicked() {
     });
 }
 
-void Form1::SingleJobFinished(const jobs::PlanResult& result, const jobs::FileOutcome& outcome) {
-    if (result.cancelled)
-        return SetBusy(false);
+void Form1::SingleJobFinished(const jobs::PlanResult& result, const jobs::FileOutcome& outcome,
+                              const jobs::PlanEntry& entry) {
+    if (result.cancelled) {
+        // The target was left as it was and nothing was deleted: the window is as before.
+        SetBusy(false);
+        Current().Message(this, QStringLiteral("操作已取消"), kNote, MessageButtons::Ok,
+                          MessageIcon::None);
+        return;
+    }
     Current().Beep();
     SetBusy(false);
     // A plan of one conflicts only with itself: two texts naming one file, refused like
@@ -180,11 +198,54 @@ void Form1::SingleJobFinished(const jobs::PlanResult& result, const jobs::FileOu
     if (outcome.result.ok()) {
         Current().Message(this, QStringLiteral("加密/解密完毕！"), kNote, MessageButtons::Ok,
                           MessageIcon::None);
+        if (!outcome.suspicion.empty())
+            WarnWrongKey(outcome, entry);
         return;
     }
     Current().Message(this, QString::fromStdString(FailureText(outcome.result)), kNote,
                       MessageButtons::Ok, MessageIcon::Warning);
     (outcome.result.SourceSide() ? ui_->T_SourceFile : ui_->T_TargetFile)->setFocus();
+}
+
+void Form1::WarnWrongKey(const jobs::FileOutcome& outcome, const jobs::PlanEntry& entry) {
+    QString text = QString::fromStdString(outcome.suspicion);
+    if (outcome.sourceKept)
+        text += QStringLiteral("\n源文件没有删除。");
+    const platform::MessageAnswer answer = Current().MessageWithButton(
+        this, text, kNote, MessageIcon::Warning, QStringLiteral("找回密钥"));
+    if (answer == platform::MessageAnswer::Other)
+        FindKey(entry);
+}
+
+void Form1::FindKey(const jobs::PlanEntry& entry) {
+    auto recovery = std::make_shared<KeyRecovery>();
+    const std::string type = ExtensionOf(Utf8Path(entry.target.filename()));
+    searching_ = true;
+    SetBusy(true);
+    ShowVerifying();
+    connect(
+        job_, &platform::BackgroundJob::finished, this,
+        [this, recovery] { KeySearchEnded(*recovery); }, Qt::SingleShotConnection);
+    job_->Start([recovery, source = entry.source, type](platform::BackgroundJob&) {
+        *recovery = RecoverKey(source, type);
+    });
+}
+
+void Form1::KeySearchEnded(const KeyRecovery& recovery) {
+    searching_ = false;
+    SetBusy(false);
+    if (recovery.status != RecoveryStatus::Found) {
+        Current().Message(this, QString::fromStdString(RecoveryFailureText(recovery)), kNote,
+                          MessageButtons::Ok, MessageIcon::Warning);
+        return;
+    }
+    // The likeliest key; any key with its seed opens the file alike.
+    const QString key = QString::fromStdString(recovery.keys.front().key.text);
+    ui_->T_EnCode->setText(key);
+    ui_->T_ConfirmEnCode->setText(key);
+    Current().Message(this, QStringLiteral("已找到可用的密钥，请按确定重新解密"), kNote,
+                      MessageButtons::Ok, MessageIcon::Information);
+    ui_->C_Ok->setFocus();
 }
 
 void Form1::SetBusy(bool busy) {
@@ -223,8 +284,48 @@ void Form1::ShowVerifying() {
 }
 
 bool Form1::OnClose() {
-    // The close box just closes, but not in the middle of a job.
-    return !busy_;
+    // The close box just closes; a job at work stops first after its current block, leaving no
+    // partial target and deleting nothing.
+    if (busy_) {
+        job_->RequestCancel();
+        job_->Wait();
+        // The window goes: nothing of the job's end is shown any more.
+        disconnect(job_, &platform::BackgroundJob::finished, this, nullptr);
+    }
+    return true;
+}
+
+bool Form1::StopJob() {
+    if (!busy_)
+        return false;
+    // The key search takes well under a second and has no way to stop: Esc waits for it.
+    if (!searching_)
+        job_->RequestCancel();
+    return true;
+}
+
+QString Form1::DroppedFile(const QMimeData* data) const {
+    if (busy_ || !ui_->Command3->isHidden())
+        return {};
+    const QStringList paths = platform::DroppedPaths(data);
+    std::error_code ec;
+    if (paths.size() != 1 || std::filesystem::is_directory(PathOf(paths.front()), ec))
+        return {};
+    return paths.front();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const QString file = DroppedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    SetFile(file);
+    activateWindow();
 }
 
 void Form1::C_Exit_clicked() {

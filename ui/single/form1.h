@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <memory>
 
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QTimer;
 namespace Ui {
 class Form1;
@@ -20,8 +23,10 @@ class BackgroundJob;
 }
 namespace zr {
 struct FolderJobResult;
+struct KeyRecovery;
 namespace jobs {
 struct FileOutcome;
+struct PlanEntry;
 struct PlanResult;
 } // namespace jobs
 } // namespace zr
@@ -58,7 +63,12 @@ public slots:
 
 protected:
     bool OnClose() override;
+    bool StopJob() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A file dropped in single-file mode is taken as the double-click on T_SourceFile takes a
+    // chosen one; nothing is taken while a job runs.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // A failed check: beep, the message with OK, then the focus.
@@ -76,7 +86,17 @@ private:
     // A path as the engine takes it from the text of a field.
     static std::filesystem::path PathOf(const QString& text);
     // Runs on the UI thread when the single-file job has returned.
-    void SingleJobFinished(const jobs::PlanResult& result, const jobs::FileOutcome& outcome);
+    void SingleJobFinished(const jobs::PlanResult& result, const jobs::FileOutcome& outcome,
+                           const jobs::PlanEntry& entry);
+    // The decrypted result does not look like its type: the warning, whose second button
+    // searches for the key.
+    void WarnWrongKey(const jobs::FileOutcome& outcome, const jobs::PlanEntry& entry);
+    // Searches every key for the encrypted source on the worker, for the type the target's name
+    // gives; KeySearchEnded puts a key found into both key fields.
+    void FindKey(const jobs::PlanEntry& entry);
+    void KeySearchEnded(const KeyRecovery& recovery);
+    // The one file of a drop that this window takes; empty for anything else.
+    QString DroppedFile(const QMimeData* data) const;
     // Runs on the UI thread when the folder job has returned: the completion message, the
     // failures, then back to the main menu.
     void FolderJobEnded(const FolderJobResult& result);
@@ -86,7 +106,10 @@ private:
     platform::CommonDialog CommonDialog1; // remembers its name while this window lives
     platform::BackgroundJob* job_ = nullptr;
     bool busy_ = false;
+    bool searching_ = false;        // the key search, which cannot be stopped, runs on job_
     QPointer<QWidget> focusBefore_; // given back when the job ends
+    // The labels and boxes as a folder job found them, given back when it is stopped.
+    QStringList shownBefore_;
 };
 
 } // namespace zr::ui

@@ -33,12 +33,19 @@ QString textOf(const fs::path& path) {
     return QDir::toNativeSeparators(platform::TextFromPath(path));
 }
 
-// How many files failed, then the first ones with their reasons.
+// How many files failed or look wrongly decrypted, then the first ones with their reasons.
 QString failureMessage(const FolderJobResult& r) {
     QStringList reasons;
     for (const FolderFileOutcome& f : r.failures)
-        reasons << QString::fromStdString(f.reason);
-    return app::FailureListText(r.failedCount, reasons);
+        reasons << QString::fromStdString(f.ok() ? f.notice : f.reason);
+    return app::FailureListText(r.failedCount, reasons, r.suspectCount);
+}
+
+// Files that failed or look wrongly decrypted are not passed over in silence.
+void reportFailures(QWidget* window, const FolderJobResult& r) {
+    if (r.failedCount > 0 || r.suspectCount > 0)
+        Current().Message(window, failureMessage(r), kNote, MessageButtons::Ok,
+                          MessageIcon::Warning);
 }
 
 } // namespace
@@ -55,7 +62,9 @@ void Form1::Command3_clicked() {
     if (!KeySeedOf(seed))
         return;
 
-    // During the job the two boxes show the file at work.
+    // During the job the two boxes show the file at work; a stopped job gives the folders back.
+    shownBefore_ = {ui_->L_SourceFile->text(), ui_->T_SourceFile->text(), ui_->L_TargetFile->text(),
+                    ui_->T_TargetFile->text()};
     ui_->L_SourceFile->setText(QStringLiteral("源文件名"));
     ui_->L_TargetFile->setText(QStringLiteral("目标文件名"));
     ui_->L_TargetFile->setVisible(true);
@@ -93,9 +102,19 @@ void Form1::Command3_clicked() {
 }
 
 void Form1::FolderJobEnded(const FolderJobResult& result) {
-    SetBusy(false);
-    if (result.cancelled)
+    if (result.cancelled) {
+        // Files done so far stay done; the window is back in folder mode, ready to go on.
+        ui_->L_SourceFile->setText(shownBefore_.value(0));
+        ui_->T_SourceFile->setText(shownBefore_.value(1));
+        ui_->L_TargetFile->setText(shownBefore_.value(2));
+        ui_->T_TargetFile->setText(shownBefore_.value(3));
+        SetBusy(false);
+        Current().Message(this, QStringLiteral("操作已取消"), kNote, MessageButtons::Ok,
+                          MessageIcon::None);
+        reportFailures(this, result);
         return;
+    }
+    SetBusy(false);
     QString& target = Record().TargetFolder;
     if (target.endsWith(QLatin1Char('/')) || target.endsWith(QLatin1Char('\\')))
         target.chop(1);
@@ -109,10 +128,7 @@ void Form1::FolderJobEnded(const FolderJobResult& result) {
     } else {
         Current().Message(this, QStringLiteral("加密/解密完毕！"), kNote, MessageButtons::Ok,
                           MessageIcon::None);
-        // Files that failed are not passed over in silence.
-        if (result.failedCount > 0)
-            Current().Message(this, failureMessage(result), kNote, MessageButtons::Ok,
-                              MessageIcon::Warning);
+        reportFailures(this, result);
     }
 
     app::Windows().Get(QStringLiteral("Form3")).show();

@@ -3,6 +3,7 @@
 
 #include "batch_fixture.h"
 #include "key_seed.h"
+#include "keystream_expect.h"
 #include "transform_file.h"
 
 #include <QThread>
@@ -371,4 +372,54 @@ TEST_F(BatchRunTest, EveryRunStartsFromZeroAndTheCheckBeforeADeletionShowsAsWork
     EXPECT_TRUE(maxima.contains(0));
     EXPECT_EQ(bar->maximum(), 100);
     EXPECT_FALSE(fs::exists(sources[1]));
+}
+
+TEST_F(BatchRunTest, EscStopsTheRunTheDoneLeaveTheListTheRestStay) {
+    MakeFiles({1000, 1000000, 1000});
+    std::atomic<int> blocks{0};
+    Start(S("k"), S("k"), [&] {
+        auto* job = Job();
+        // Holds the worker in the second job's first block until the stop arrives.
+        QObject::connect(
+            job, &zr::platform::BackgroundJob::progress, job,
+            [&, job] {
+                if (++blocks == 2)
+                    while (!job->CancelRequested())
+                        QThread::msleep(1);
+            },
+            Qt::DirectConnection);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return blocks.load() == 2; }, 20000));
+    p.Clear();
+    QTest::keyClick(m, Qt::Key_Escape);
+    ASSERT_TRUE(RunEnds());
+    EXPECT_EQ(Items(List1()), (QStringList{Q(sources[1]), Q(sources[2])}));
+    EXPECT_EQ(Items(List2()), (QStringList{Q(Target(1)), Q(Target(2))}));
+    EXPECT_TRUE(fs::exists(Target(0)));
+    EXPECT_FALSE(fs::exists(Target(1))) << "no partial target";
+    EXPECT_EQ(ReadBytes(sources[1]), PatternBytes(1000000, 2));
+    ASSERT_EQ(p.Messages().size(), 1);
+    EXPECT_EQ(p.Messages()[0].text, S("操作已取消"));
+    EXPECT_EQ(p.Messages()[0].title, S("注意"));
+    EXPECT_TRUE(C<QPushButton>("Command3")->isEnabled()) << "ready to run the rest";
+}
+
+TEST_F(BatchRunTest, AWrongLookingDecryptionIsListedAndKeepsItsSource) {
+    std::string text;
+    for (int i = 1; i <= 20; ++i)
+        text += "Item " + std::to_string(i) + ": the budget for next year was discussed again.\n";
+    const fs::path encrypted = dir / "minutes.txt.ZR";
+    WriteBytes(encrypted, Transformed({text.begin(), text.end()}, "right"));
+    MakeFiles({3000});
+    Add({Q(encrypted)});
+    C<QCheckBox>("Check2")->setChecked(true);
+    p.Clear();
+    Start(S("wrong"), S("wrong"));
+    ASSERT_TRUE(RunEnds());
+    EXPECT_TRUE(fs::exists(encrypted));
+    EXPECT_FALSE(fs::exists(sources[0]));
+    const auto msgs = p.Messages();
+    ASSERT_EQ(msgs.size(), 2);
+    EXPECT_EQ(msgs[1].text, S("有 1 个文件未能加密/解密：\n未删除源文件 ") + Q(encrypted) +
+                                S("：解密结果看起来不像 .txt 文件，密钥可能不对"));
 }

@@ -4,13 +4,19 @@
 #include "batch_fixture.h"
 #include "dir_list_box.h"
 #include "drive_list_box.h"
+#include "job_list.h"
 
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <filesystem>
 
 using namespace zr::test;
 using zr::platform::MessageAnswer;
 using zr::platform::MessageButtons;
 using zr::platform::MessageIcon;
+using zr::ui::DuplicateText;
 namespace fs = std::filesystem;
 
 TEST_F(BatchWindowTest, AddsIntoTheChosenFolderOrBesideTheSources) {
@@ -197,4 +203,25 @@ TEST_F(BatchWindowTest, ClosingTheWindowEndsTheProgramWithoutAQuestion) {
     m->close();
     EXPECT_TRUE(QTest::qWaitFor([this] { return ended == 1; }));
     EXPECT_TRUE(p.Messages().isEmpty());
+}
+
+TEST_F(BatchWindowTest, DroppedFilesAreAddedBesideTheirSourcesFoldersPassedOver) {
+    TempDir dir;
+    WriteBytes(dir / "a.txt", {1});
+    WriteBytes(dir / "b.ZR", {2});
+    fs::create_directory(dir / "sub");
+    Add({Q(dir / "a.txt")});
+    p.Clear();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(Q(dir / "b.ZR")), QUrl::fromLocalFile(Q(dir / "sub")),
+                  QUrl::fromLocalFile(Q(dir / "a.txt"))});
+    QDragEnterEvent enter(QPoint(30, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(List1(), &enter); // the list passes it on to the window
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(30, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(List1(), &drop);
+    EXPECT_EQ(Items(List1()), (QStringList{Q(dir / "a.txt"), Q(dir / "b.ZR")}));
+    EXPECT_EQ(Items(List2()), (QStringList{Q(dir / "a.txt.ZR"), Q(dir / "b")}));
+    ASSERT_EQ(p.Messages().size(), 1);
+    EXPECT_EQ(p.Messages()[0].text, DuplicateText(Q(dir / "a.txt")));
 }

@@ -13,13 +13,16 @@
 #include "window_registry.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -264,6 +267,49 @@ TEST_F(MainMenu, SingleFileEntryFillsForm1FromTheDialogByTheTargetRule) {
         EXPECT_EQ(f1.focusWidget(), Of("Form1", "T_EnCode"));
         Windows().UnloadAll();
     }
+}
+
+TEST_F(MainMenu, DropsOpenForm1ForAFileTheFolderViewForAFolderAndTheListForSeveral) {
+    const auto drop = [](QWidget& w, const QList<fs::path>& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const fs::path& p : paths)
+            urls << QUrl::fromLocalFile(Q(p));
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        QDropEvent e(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        if (enter.isAccepted())
+            QApplication::sendEvent(&w, &e);
+        return enter.isAccepted();
+    };
+    fs::create_directories(tmp / "abc");
+    zr::test::WriteBytes(tmp / "plan.ZR", {1});
+    zr::test::WriteBytes(tmp / "b.txt", {2});
+
+    EXPECT_FALSE(drop(Menu(), {tmp / "abc", tmp / "plan.ZR"}));
+    ASSERT_TRUE(drop(Menu(), {tmp / "abc"}));
+    EXPECT_EQ(Control<QLabel>(Menu(), "Label7")->text(), Q(tmp / "abc"));
+    ExpectShown(Menu(), kFolderView, true);
+
+    ASSERT_TRUE(drop(Menu(), {tmp / "plan.ZR"}));
+    EXPECT_FALSE(Windows().IsLoaded("Form3")) << "the menu closes after opening Form1";
+    EXPECT_EQ(Of<QLineEdit>("Form1", "T_SourceFile")->text(), Q(tmp / "plan.ZR"));
+    EXPECT_EQ(Of<QLineEdit>("Form1", "T_TargetFile")->text(), Q(tmp / "plan"));
+    EXPECT_TRUE(Of<QPushButton>("Form1", "C_Ok")->isVisible());
+    EXPECT_EQ(Windows().Get("Form1").focusWidget(), Of("Form1", "T_EnCode"));
+
+    struct Recorder : zr::app::MultiFileWindow {
+        void ShowForFiles(const QStringList& f) override { files = f; }
+        QStringList files;
+    } list;
+    zr::app::Contract<zr::app::MultiFileWindow>::Bind(
+        [&]() -> zr::app::MultiFileWindow& { return list; });
+    ASSERT_TRUE(drop(Menu(), {tmp / "b.txt", tmp / "plan.ZR"}));
+    zr::app::Contract<zr::app::MultiFileWindow>::Bind({});
+    EXPECT_EQ(list.files, (QStringList{Q(tmp / "b.txt"), Q(tmp / "plan.ZR")}));
+    EXPECT_FALSE(Windows().IsLoaded("Form3"));
 }
 
 TEST_F(MainMenu, CancelledSingleFileDialogLeavesForm1EmptyWithFocusOnTheSource) {

@@ -1,4 +1,5 @@
 #include "app_record.h"
+#include "background_job.h"
 #include "dir_list_box.h"
 #include "form1.h"
 #include "form3.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -93,7 +95,7 @@ protected:
 
 TEST_F(FolderJobWindow, FromTheMenusFolderViewThroughTheWorkerToTheCompletionAndBack) {
     WriteBytes(source / "a.txt", PatternBytes(300000, 1));
-    WriteBytes(source / "b.doc.zr", PatternBytes(10, 2));
+    WriteBytes(source / "b.dat.zr", PatternBytes(10, 2));
     WriteBytes(source / ".hidden", PatternBytes(10, 3));
     Form1& w = OpenFromMenu("key", "key", true);
     QSignalSpy values(Control<QProgressBar>(w, "ProgressBar1"), &QProgressBar::valueChanged);
@@ -134,7 +136,7 @@ TEST_F(FolderJobWindow, FromTheMenusFolderViewThroughTheWorkerToTheCompletionAnd
 
     EXPECT_FALSE(fs::exists(source)) << "emptied by the deletion, then removed";
     EXPECT_EQ(ReadBytes(target / "A.TXT.ZR"), Transformed(PatternBytes(300000, 1), "key"));
-    EXPECT_EQ(ReadBytes(target / "B.DOC"), Transformed(PatternBytes(10, 2), "key"));
+    EXPECT_EQ(ReadBytes(target / "B.DAT"), Transformed(PatternBytes(10, 2), "key"));
     EXPECT_EQ(ReadBytes(target / ".HIDDEN.ZR"), Transformed(PatternBytes(10, 3), "key"));
 }
 
@@ -205,4 +207,32 @@ TEST_F(FolderJobWindow, ProgramEndDuringTheJobStopsItWithoutAPartialTarget) {
     EXPECT_TRUE(fs::is_empty(target)) << "no partial or temporary file is left";
     EXPECT_EQ(EntriesIn(source), 2);
     EXPECT_TRUE(platform.Messages().isEmpty());
+}
+
+TEST_F(FolderJobWindow, EscStopsTheJobAndTheWindowIsBackInFolderMode) {
+    WriteBytes(source / "big", PatternBytes(1 << 20));
+    Form1& w = OpenFromMenu("k", "k", true);
+    const QString sourceShown = Control<QLineEdit>(w, "T_SourceFile")->text();
+    const QString targetShown = Control<QLineEdit>(w, "T_TargetFile")->text();
+    auto* job = w.findChild<zr::platform::BackgroundJob*>();
+    QObject::connect(
+        job, &zr::platform::BackgroundJob::progress, job,
+        [job] {
+            while (!job->CancelRequested())
+                QThread::msleep(1);
+        },
+        Qt::DirectConnection);
+    Control<QPushButton>(w, "Command3")->click();
+    ASSERT_TRUE(w.Busy());
+    QTest::keyClick(&w, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Busy(); }, 10000));
+    ASSERT_EQ(platform.Messages().size(), 1);
+    EXPECT_EQ(platform.Messages()[0].text, QStringLiteral("操作已取消"));
+    EXPECT_EQ(Control<QLabel>(w, "L_SourceFile")->text(), QStringLiteral("源文件夹"));
+    EXPECT_EQ(Control<QLabel>(w, "L_TargetFile")->text(), QStringLiteral("目标文件夹"));
+    EXPECT_EQ(Control<QLineEdit>(w, "T_SourceFile")->text(), sourceShown);
+    EXPECT_EQ(Control<QLineEdit>(w, "T_TargetFile")->text(), targetShown);
+    EXPECT_TRUE(Control<QPushButton>(w, "Command3")->isEnabled());
+    EXPECT_TRUE(fs::is_empty(target));
+    EXPECT_EQ(ReadBytes(source / "big"), PatternBytes(1 << 20));
 }

@@ -3,6 +3,9 @@
 #include "fat_image.h"
 #include "form1.h"
 #include "form2.h"
+#include "key_recovery.h"
+#include "key_seed.h"
+#include "keystream_expect.h"
 #include "marquee.h"
 #include "path_text.h"
 #include "scripted_platform.h"
@@ -12,13 +15,17 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
+#include <QThread>
+#include <QUrl>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -95,6 +102,33 @@ protected:
     }
     static bool WaitIdle(Form1& w) {
         return QTest::qWaitFor([&] { return !w.Busy(); }, 20000);
+    }
+    // Holds the window's worker after its first block until it is asked to stop.
+    static void HoldAtFirstBlock(Form1& w) {
+        auto* job = w.findChild<zr::platform::BackgroundJob*>();
+        QObject::connect(
+            job, &zr::platform::BackgroundJob::progress, job,
+            [job] {
+                while (!job->CancelRequested())
+                    QThread::msleep(1);
+            },
+            Qt::DirectConnection);
+    }
+    // Whether the window takes a drop of these files, and the drop itself when it does.
+    static bool Drop(QWidget& w, const QList<fs::path>& files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const fs::path& f : files)
+            urls << QUrl::fromLocalFile(Q(f));
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &drop);
+        return drop.isAccepted();
     }
     // The one message of the click, after exactly one beep before it.
     void ExpectRefusal(const QString& text, const QString& title, MessageIcon icon) {
@@ -228,7 +262,6 @@ TEST_F(SingleFileWindow, JobRunsOffTheUiThreadThenReportsAndRoundTrips) {
     EXPECT_TRUE(bar->isVisible());
     for (const char* name : {"T_SourceFile", "T_EnCode", "CB_Del", "C_Ok", "C_Exit", "Command1"})
         EXPECT_FALSE(Control<QWidget>(w, name)->isEnabled()) << name;
-    EXPECT_FALSE(w.close()); // the close box waits for the job
     DoubleClick(Field(w, "T_SourceFile")); // no dialog either
     // The bar lies over the check box, which it covers.
     EXPECT_EQ(w.childAt(Control<QWidget>(w, "CB_Del")->geometry().center()), bar);
@@ -420,6 +453,99 @@ TEST_F(SingleFileWindow, FullDiskKeepsTheSourceAndLeavesNoTarget) {
     EXPECT_TRUE(platform.Messages()[0].text.startsWith(QStringLiteral("无法写入目标文件：")));
     EXPECT_EQ(zr::test::ReadBytes(dir / "a.txt"), bytes);
     EXPECT_TRUE(fs::is_empty(dir / "small"));
+}
+
+TEST_F(SingleFileWindow, AWrongKeyIsNoticedAndTheKeySearchFillsBothKeyFields) {
+    std::string text;
+    for (int i = 1; i <= 20; ++i)
+        text += "Item " + std::to_string(i) + ": the budget for next year was discussed again.\n";
+    const std::vector<std::uint8_t> minutes(text.begin(), text.end());
+    zr::test::WriteBytes(dir / "minutes.txt.ZR", zr::test::Transformed(minutes, "right"));
+    Form1& w = Open();
+    Fill(w, Q(dir / "minutes.txt.ZR"), Q(dir / "minutes.txt"), "wrong", "wrong");
+    Control<QCheckBox>(w, "CB_Del")->setChecked(true);
+    platform.AnswerMessage(zr::platform::MessageAnswer::Ok);    // the completion message
+    platform.AnswerMessage(zr::platform::MessageAnswer::Other); // "找回密钥"
+    Control<QPushButton>(w, "C_Ok")->click();
+    ASSERT_TRUE(WaitIdle(w)); // the job, then the search
+
+    auto m = platform.Messages();
+    ASSERT_EQ(m.size(), 3);
+    EXPECT_EQ(m[0].text, QStringLiteral("加密/解密完毕！"));
+    EXPECT_EQ(m[1].text, QString::fromStdString(zr::WrongKeyText("txt")) +
+                             QStringLiteral("\n源文件没有删除。"));
+    EXPECT_EQ(m[1].title, QStringLiteral("注意："));
+    EXPECT_EQ(m[1].icon, MessageIcon::Warning);
+    EXPECT_EQ(m[1].other, QStringLiteral("找回密钥"));
+    EXPECT_EQ(m[2].text, QStringLiteral("已找到可用的密钥，请按确定重新解密"));
+    EXPECT_TRUE(fs::exists(dir / "minutes.txt.ZR"));
+    const QString found = Field(w, "T_EnCode")->text();
+    EXPECT_EQ(Field(w, "T_ConfirmEnCode")->text(), found);
+    EXPECT_EQ(zr::DeriveKeySeed(found.toStdU16String()).seed,
+              zr::DeriveKeySeed(std::string_view("right")).seed);
+    EXPECT_EQ(w.focusWidget(), Control<QPushButton>(w, "C_Ok"));
+
+    // The right key: the completion message alone, and the source goes.
+    platform.Clear();
+    Control<QPushButton>(w, "C_Ok")->click();
+    ASSERT_TRUE(WaitIdle(w));
+    m = platform.Messages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_EQ(m[0].text, QStringLiteral("加密/解密完毕！"));
+    EXPECT_EQ(zr::test::ReadBytes(dir / "minutes.txt"), minutes);
+    EXPECT_FALSE(fs::exists(dir / "minutes.txt.ZR"));
+}
+
+TEST_F(SingleFileWindow, EscOrTheCloseBoxStopsAJobLeavingNoTargetAndTheSourceUntouched) {
+    const auto bytes = zr::test::PatternBytes(1000000);
+    zr::test::WriteBytes(dir / "a.txt", bytes);
+    Form1& w = Open();
+    Fill(w, Q(dir / "a.txt"), Q(dir / "a.txt.ZR"), "k", "k");
+    Control<QCheckBox>(w, "CB_Del")->setChecked(true);
+    HoldAtFirstBlock(w);
+    Control<QPushButton>(w, "C_Ok")->click();
+    ASSERT_TRUE(w.Busy());
+    zr::test::WriteBytes(dir / "other.doc", {1});
+    EXPECT_FALSE(Drop(w, {dir / "other.doc"})) << "nothing is dropped during a job";
+    platform.Clear();
+    QTest::keyClick(&w, Qt::Key_Escape);
+    ASSERT_TRUE(WaitIdle(w));
+    ASSERT_EQ(platform.Messages().size(), 1);
+    EXPECT_EQ(platform.Messages()[0].text, QStringLiteral("操作已取消"));
+    EXPECT_EQ(platform.Messages()[0].title, QStringLiteral("注意："));
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.txt", "other.doc"}));
+    EXPECT_EQ(zr::test::ReadBytes(dir / "a.txt"), bytes);
+    // The window as before the job, ready for another.
+    EXPECT_TRUE(Windows().IsLoaded(QStringLiteral("Form1")));
+    EXPECT_EQ(Field(w, "T_TargetFile")->text(), Q(dir / "a.txt.ZR"));
+    EXPECT_TRUE(Control<QCheckBox>(w, "CB_Del")->isChecked());
+    EXPECT_TRUE(Control<QPushButton>(w, "C_Ok")->isEnabled());
+    EXPECT_FALSE(Control<QProgressBar>(w, "ProgressBar1")->isVisible());
+
+    // The close box stops the job the same way, and closes the window as it always does.
+    Control<QPushButton>(w, "C_Ok")->click();
+    ASSERT_TRUE(w.Busy());
+    platform.Clear();
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(Windows().IsLoaded(QStringLiteral("Form1")));
+    QTest::qWait(100); // the worker's end arrives after the window has gone
+    EXPECT_TRUE(platform.Messages().isEmpty());
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.txt", "other.doc"}));
+    EXPECT_EQ(zr::test::ReadBytes(dir / "a.txt"), bytes);
+}
+
+TEST_F(SingleFileWindow, ADroppedFileFillsBothFieldsByTheZrRule) {
+    zr::test::WriteBytes(dir / "plan.doc.zr", {1});
+    fs::create_directory(dir / "folder");
+    Form1& w = Open();
+    Field(w, "T_ConfirmEnCode")->setFocus();
+    EXPECT_TRUE(Drop(*Field(w, "T_SourceFile"), {dir / "plan.doc.zr"})) << "a box passes it on";
+    EXPECT_EQ(Field(w, "T_SourceFile")->text(), Q(dir / "plan.doc.zr"));
+    EXPECT_EQ(Field(w, "T_TargetFile")->text(), Q(dir / "plan.doc"));
+    EXPECT_EQ(w.focusWidget(), Field(w, "T_EnCode"));
+    EXPECT_FALSE(Drop(w, {dir / "folder"}));
+    EXPECT_FALSE(Drop(w, {dir / "plan.doc.zr", dir / "plan.doc.zr"}));
+    EXPECT_EQ(Field(w, "T_SourceFile")->text(), Q(dir / "plan.doc.zr"));
 }
 
 TEST_F(SingleFileWindow, ReturnShowsTheMenuWithoutItsFolderControls) {
