@@ -79,6 +79,8 @@ bool CanMount() {
 }
 SmallTmpfs::SmallTmpfs(const fs::path& where, std::size_t) : where_(where) {}
 SmallTmpfs::~SmallTmpfs() {}
+ReadOnlyBind::ReadOnlyBind(const fs::path&, const fs::path& at) : at_(at) {}
+ReadOnlyBind::~ReadOnlyBind() {}
 #else
 bool CanMount() {
     static const bool can = [] {
@@ -99,6 +101,20 @@ SmallTmpfs::SmallTmpfs(const fs::path& where, std::size_t bytes) : where_(where)
 SmallTmpfs::~SmallTmpfs() {
     if (ok_)
         ::umount2(where_.c_str(), MNT_DETACH);
+}
+
+ReadOnlyBind::ReadOnlyBind(const fs::path& from, const fs::path& at) : at_(at) {
+    if (::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        return;
+    // A bind mount takes the read-only flag only when it is mounted again.
+    ok_ = ::mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    if (!ok_)
+        ::umount2(at.c_str(), MNT_DETACH);
+}
+
+ReadOnlyBind::~ReadOnlyBind() {
+    if (ok_)
+        ::umount2(at_.c_str(), MNT_DETACH);
 }
 
 #endif

@@ -43,4 +43,20 @@ private:
     bool ok_ = false;
 };
 
+// The folder from, seen read-only at the existing folder at (a bind mount), as a read-only
+// file system shows it: nothing in it can be made, changed or deleted through at. Unmounted on
+// destruction.
+class ReadOnlyBind {
+public:
+    ReadOnlyBind(const std::filesystem::path& from, const std::filesystem::path& at);
+    ~ReadOnlyBind();
+    ReadOnlyBind(const ReadOnlyBind&) = delete;
+    ReadOnlyBind& operator=(const ReadOnlyBind&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    std::filesystem::path at_;
+    bool ok_ = false;
+};
+
 } // namespace zr::test

@@ -194,10 +194,13 @@ void Form1::SingleJobFinished(const jobs::PlanResult& result, const jobs::FileOu
         ui_->T_SourceFile->setFocus();
         return;
     }
-    // A source that could not be deleted just stays: the window never examines a deletion.
     if (outcome.result.ok()) {
         Current().Message(this, QStringLiteral("加密/解密完毕！"), kNote, MessageButtons::Ok,
                           MessageIcon::None);
+        // The user ticked CB_Del to be rid of the source: one that stays is not passed over.
+        if (!outcome.deleteError.empty())
+            Current().Message(this, QString::fromStdString(jobs::FailureText(outcome, entry)),
+                              kNote, MessageButtons::Ok, MessageIcon::Warning);
         if (!outcome.suspicion.empty())
             WarnWrongKey(outcome, entry);
         return;

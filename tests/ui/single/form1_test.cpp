@@ -331,6 +331,29 @@ TEST_F(SingleFileWindow, TickedDeleteRemovesTheSourceOnlyAfterSuccess) {
     ExpectRefusal("源文件名不存在！", "注意：", MessageIcon::None);
 }
 
+TEST_F(SingleFileWindow, ASourceThatCannotBeDeletedIsReportedAfterTheCompletion) {
+    if (!zr::test::CanMount())
+        GTEST_SKIP() << "needs root to mount";
+    fs::create_directory(dir / "rw");
+    fs::create_directory(dir / "ro");
+    zr::test::WriteBytes(dir / "rw" / "a.txt", zr::test::PatternBytes(5000));
+    zr::test::ReadOnlyBind ro(dir / "rw", dir / "ro");
+    ASSERT_TRUE(ro.ok());
+    Form1& w = Open();
+    Fill(w, Q(dir / "ro" / "a.txt"), Q(dir / "a.txt.ZR"), "k", "k");
+    Control<QCheckBox>(w, "CB_Del")->setChecked(true);
+    Control<QPushButton>(w, "C_Ok")->click();
+    ASSERT_TRUE(WaitIdle(w));
+    const auto m = platform.Messages();
+    ASSERT_EQ(m.size(), 2);
+    EXPECT_EQ(m[0].text, QStringLiteral("加密/解密完毕！"));
+    EXPECT_EQ(m[1].text, QStringLiteral("无法删除源文件：") + Q(dir / "ro" / "a.txt") +
+                             QStringLiteral("（只读文件系统）"));
+    EXPECT_EQ(m[1].title, QStringLiteral("注意："));
+    EXPECT_EQ(m[1].icon, MessageIcon::Warning);
+    EXPECT_EQ(fs::file_size(dir / "a.txt.ZR"), 5000u);
+}
+
 TEST_F(SingleFileWindow, TheCheckBeforeDeletingTheSourceShowsAsWorkInProgress) {
     zr::test::WriteBytes(dir / "a.txt", zr::test::PatternBytes(200000));
     Form1& w = Open();
