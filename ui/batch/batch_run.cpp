@@ -161,6 +161,9 @@ void BatchRun::Finished(const zr::jobs::PlanResult& result) {
         return; // cancelled: nothing more happens
     if (result.refused) {
         SetRunning(false);
+        // Unlike after a mismatch, the confirmation is not kept: the next start would add the
+        // key typed anew to it.
+        zr::app::Windows().Unload(QStringLiteral("form6"));
         return Refuse(result.check);
     }
     v_.ProgressBar1->hide();

@@ -336,6 +336,13 @@ TEST_F(BatchRunTest, AConflictingListIsRefusedWithNothingTouchedAndTheListKept) 
               (std::vector<std::string>{"a", "b", "doc.txt", "doc.txt.ZR", "free.txt", "out"}));
     EXPECT_EQ(ReadBytes(dir / "doc.txt.ZR"), PatternBytes(100, 4));
     EXPECT_TRUE(C<QPushButton>("Command3")->isEnabled());
+
+    // Unlike after a mismatch, the next start asks for the confirmation in an empty box.
+    EXPECT_FALSE(Windows().IsLoaded(S("form6")));
+    m->Command3_clicked();
+    Control<QLineEdit>(Windows().Get(S("Form5")), "Text1")->setText(S("k"));
+    Control<QPushButton>(Windows().Get(S("Form5")), "Command1")->click();
+    EXPECT_TRUE(Control<QLineEdit>(Windows().Get(S("form6")), "Text1")->text().isEmpty());
 }
 
 TEST_F(BatchRunTest, EveryRunStartsFromZeroAndTheCheckBeforeADeletionShowsAsWork) {
