@@ -72,8 +72,7 @@ void BatchRun::Start(const QString& key) {
         rows_.push_back(row);
     }
     Record().CharPos = 0;
-    failures_.clear();
-    failed_ = 0;
+    report_ = {};
     doneRows_.clear();
     // No percentage of an earlier run shows before the first block of this one.
     shown_ = 0;
@@ -109,7 +108,11 @@ void BatchRun::Start(const QString& key) {
             // A job stopped half-way is neither done nor failed.
             if (out.result.step == zr::TransformStep::Cancelled)
                 return;
-            job.Post([this, k = out.entry, done = out.ok(), line] { FileDone(k, done, line); });
+            // Written, yet not done: the source that was to go stays.
+            const Outcome outcome = out.ok()                           ? Outcome::Done
+                                    : !out.heldBack && out.result.ok() ? Outcome::SourceStayed
+                                                                       : Outcome::Failed;
+            job.Post([this, k = out.entry, outcome, line] { FileDone(k, outcome, line); });
         };
         *result = zr::jobs::RunPlan(*plan, seed, events, job.CancelFlag());
     });
@@ -142,14 +145,17 @@ void BatchRun::Verifying() {
         v_.ProgressBar1->setRange(0, 0);
 }
 
-void BatchRun::FileDone(std::size_t entry, bool done, const QString& line) {
+void BatchRun::FileDone(std::size_t entry, Outcome outcome, const QString& line) {
     if (!running_)
         return;
-    if (!line.isEmpty())
-        failures_ << line;
-    if (!done)
-        ++failed_;
-    else
+    app::FailureGroup& group = outcome == Outcome::Done           ? report_.suspect
+                               : outcome == Outcome::SourceStayed ? report_.sourceStayed
+                                                                  : report_.failed;
+    if (outcome != Outcome::Done || !line.isEmpty()) {
+        ++group.count;
+        group.lines << line;
+    }
+    if (outcome == Outcome::Done)
         doneRows_.push_back(rows_[entry]);
     v_.ProgressBar1->setRange(0, 100);
     v_.ProgressBar1->setValue(shown_);
@@ -188,11 +194,9 @@ void BatchRun::Finished(const zr::jobs::PlanResult& result) {
     SetRunning(false);
     zr::app::Windows().Unload(QStringLiteral("form6"));
     // Failures and results that look wrong are not passed over in silence.
-    if (!failures_.isEmpty())
-        Current().Message(
-            v_.window,
-            app::FailureListText(failed_, failures_, static_cast<int>(failures_.size()) - failed_),
-            QStringLiteral("注意"), MessageButtons::Ok, MessageIcon::Warning);
+    if (report_.failed.count + report_.sourceStayed.count + report_.suspect.count > 0)
+        Current().Message(v_.window, app::FailureListText(report_), QStringLiteral("注意"),
+                          MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void BatchRun::Refuse(const zr::jobs::PlanCheck& check) {

@@ -5,6 +5,8 @@
 // shows the progress after every block, reads Check2 at the end of every job and reports once
 // at the end. The window owns it; it knows no other window.
 
+#include "failure_list.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -62,8 +64,9 @@ private:
     void FileStarted(std::size_t entry);
     void Progress(qint64 done, qint64 length);
     void Verifying();
+    enum class Outcome { Done, Failed, SourceStayed };
     // line: the entry's failure, or the suspicion of an entry done; empty when neither.
-    void FileDone(std::size_t entry, bool done, const QString& line);
+    void FileDone(std::size_t entry, Outcome outcome, const QString& line);
     void Finished(const jobs::PlanResult& result);
     void Refuse(const jobs::PlanCheck& check);
     QString Row(const QListWidget* list, int row) const;
@@ -73,8 +76,7 @@ private:
     bool running_ = false;
     std::vector<int> rows_; // the list row of each plan entry
     int shown_ = 0;         // the percentage on the bar
-    QStringList failures_;  // one line per entry that failed or looks wrong, with its reason
-    int failed_ = 0;        // entries among failures_ that failed
+    app::FailureReport report_; // the entries not done as asked, with their reasons
     std::vector<int> doneRows_; // the list rows of the entries done
 };
 

@@ -98,8 +98,9 @@ private:
     // The one file of a drop that this window takes; empty for anything else.
     QString DroppedFile(const QMimeData* data) const;
     // Runs on the UI thread when the folder job has returned: the completion message, the
-    // failures, then back to the main menu.
-    void FolderJobEnded(const FolderJobResult& result);
+    // failures, then back to the main menu. sourcesStayed: files whose targets were written but
+    // whose sources, to be deleted, stay.
+    void FolderJobEnded(const FolderJobResult& result, int sourcesStayed);
 
     std::unique_ptr<Ui::Form1> ui_;
     QTimer* Timer1 = nullptr;

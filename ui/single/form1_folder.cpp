@@ -33,18 +33,28 @@ QString textOf(const fs::path& path) {
     return QDir::toNativeSeparators(platform::TextFromPath(path));
 }
 
-// How many files failed or look wrongly decrypted, then the first ones with their reasons.
-QString failureMessage(const FolderJobResult& r) {
-    QStringList reasons;
-    for (const FolderFileOutcome& f : r.failures)
-        reasons << QString::fromStdString(f.ok() ? f.notice : f.reason);
-    return app::FailureListText(r.failedCount, reasons, r.suspectCount);
+// The files that were not done as asked, grouped: failed, done but their sources stayed, or
+// looking wrongly decrypted. sourcesStayed counts the second kind among all the files; the
+// result keeps only the first lines.
+QString failureMessage(const FolderJobResult& r, int sourcesStayed) {
+    app::FailureReport report;
+    report.failed.count = r.failedCount - sourcesStayed;
+    report.sourceStayed.count = sourcesStayed;
+    report.suspect.count = r.suspectCount;
+    for (const FolderFileOutcome& f : r.failures) {
+        if (f.ok())
+            report.suspect.lines << QString::fromStdString(f.notice);
+        else
+            (f.transformed ? report.sourceStayed : report.failed).lines
+                << QString::fromStdString(f.reason);
+    }
+    return app::FailureListText(report);
 }
 
 // Files that failed or look wrongly decrypted are not passed over in silence.
-void reportFailures(QWidget* window, const FolderJobResult& r) {
+void reportFailures(QWidget* window, const FolderJobResult& r, int sourcesStayed) {
     if (r.failedCount > 0 || r.suspectCount > 0)
-        Current().Message(window, failureMessage(r), kNote, MessageButtons::Ok,
+        Current().Message(window, failureMessage(r, sourcesStayed), kNote, MessageButtons::Ok,
                           MessageIcon::Warning);
 }
 
@@ -76,9 +86,11 @@ void Form1::Command3_clicked() {
     const fs::path targetFolder = PathOf(Record().TargetFolder);
     const std::u16string key = ui_->T_EnCode->text().toStdU16String();
     auto result = std::make_shared<FolderJobResult>();
+    auto sourcesStayed = std::make_shared<int>(0);
     SetBusy(true);
     connect(
-        job_, &platform::BackgroundJob::finished, this, [this, result] { FolderJobEnded(*result); },
+        job_, &platform::BackgroundJob::finished, this,
+        [this, result, sourcesStayed] { FolderJobEnded(*result, *sourcesStayed); },
         Qt::SingleShotConnection);
     job_->Start([=, this](platform::BackgroundJob& worker) {
         FolderJob folderJob(sourceFolder, targetFolder);
@@ -97,11 +109,15 @@ void Form1::Command3_clicked() {
             worker.Report(done, length);
         };
         folderJob.onVerifying = [this, &worker] { worker.Post([this] { ShowVerifying(); }); };
+        folderJob.onFileDone = [sourcesStayed](const FolderFileOutcome& file) {
+            if (!file.ok() && file.transformed)
+                ++*sourcesStayed;
+        };
         *result = folderJob.Run();
     });
 }
 
-void Form1::FolderJobEnded(const FolderJobResult& result) {
+void Form1::FolderJobEnded(const FolderJobResult& result, int sourcesStayed) {
     if (result.cancelled) {
         // Files done so far stay done; the window is back in folder mode, ready to go on.
         ui_->L_SourceFile->setText(shownBefore_.value(0));
@@ -111,7 +127,7 @@ void Form1::FolderJobEnded(const FolderJobResult& result) {
         SetBusy(false);
         Current().Message(this, QStringLiteral("操作已取消"), kNote, MessageButtons::Ok,
                           MessageIcon::None);
-        reportFailures(this, result);
+        reportFailures(this, result, sourcesStayed);
         return;
     }
     SetBusy(false);
@@ -128,7 +144,7 @@ void Form1::FolderJobEnded(const FolderJobResult& result) {
     } else {
         Current().Message(this, QStringLiteral("加密/解密完毕！"), kNote, MessageButtons::Ok,
                           MessageIcon::None);
-        reportFailures(this, result);
+        reportFailures(this, result, sourcesStayed);
     }
 
     app::Windows().Get(QStringLiteral("Form3")).show();

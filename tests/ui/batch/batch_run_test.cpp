@@ -427,6 +427,6 @@ TEST_F(BatchRunTest, AWrongLookingDecryptionIsListedAndKeepsItsSource) {
     EXPECT_FALSE(fs::exists(sources[0]));
     const auto msgs = p.Messages();
     ASSERT_EQ(msgs.size(), 2);
-    EXPECT_EQ(msgs[1].text, S("有 1 个文件未能加密/解密：\n未删除源文件 ") + Q(encrypted) +
-                                S("：解密结果看起来不像 .txt 文件，密钥可能不对"));
+    EXPECT_EQ(msgs[1].text, S("有 1 个文件已加密/解密，但源文件没有删除：\n未删除源文件 ") +
+                                Q(encrypted) + S("：解密结果看起来不像 .txt 文件，密钥可能不对"));
 }

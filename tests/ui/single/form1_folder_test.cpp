@@ -190,6 +190,21 @@ TEST_F(FolderJobWindow, FailuresFollowTheCompletionMessageWithTheFirstTwenty) {
     EXPECT_EQ(EntriesIn(source), 25) << "no source of a failed file is deleted";
 }
 
+TEST_F(FolderJobWindow, SourcesThatCannotBeDeletedAreListedApartFromFailures) {
+    if (!zr::test::CanMount())
+        GTEST_SKIP() << "needs root to mount";
+    fs::create_directory(root / "rw");
+    WriteBytes(root / "rw" / "a", PatternBytes(10));
+    zr::test::ReadOnlyBind ro(root / "rw", source);
+    ASSERT_TRUE(ro.ok());
+    RunToTheEnd(OpenFromMenu("k", "k", true));
+    ASSERT_EQ(platform.Messages().size(), 2);
+    EXPECT_EQ(platform.Messages()[1].text,
+              QStringLiteral("有 1 个文件已加密/解密，但源文件没有删除：\n无法删除源文件：") +
+                  q(source / "a") + QStringLiteral("（只读文件系统）"));
+    EXPECT_TRUE(fs::exists(target / "A.ZR"));
+}
+
 TEST_F(FolderJobWindow, ANameThatIsNoUtf8IsShownAndDone) {
     WriteBytes(source / "caf\xe9.txt", PatternBytes(10)); // Latin-1
     RunToTheEnd(OpenFromMenu("k", "k", false));
