@@ -57,10 +57,12 @@ const char* stateText(xdg::State state) {
     return "未写入    ";
 }
 
-int report(const xdg::Outcome& outcome) {
+// The files that failed, one line each, then what they mean for the whole.
+int reportFailures(const xdg::Outcome& outcome, const std::string& summary) {
     for (const std::string& f : outcome.failures)
         PrintError(f);
-    return outcome.failures.empty() ? kExitDone : kExitFailed;
+    PrintError(summary);
+    return kExitFailed;
 }
 
 } // namespace
@@ -85,11 +87,21 @@ int RunDesktop(int argc, char** argv, int first) {
     const fs::path program = findZr();
     if (action == "remove") {
         const xdg::Outcome outcome = xdg::RemoveXdgAssociation(places, program);
-        std::cout << "已删除 zr 写入的 " << outcome.changed
-                  << " 个文件；运行 zr-cli desktop install 之前，zr 不再写入。\n";
         for (const fs::path& p : outcome.kept)
             std::cout << "保留（写入后被修改过）：" << p.string() << "\n";
-        return report(outcome);
+        const std::string removed =
+            "已删除 zr 写入的 " + std::to_string(outcome.changed) + " 个文件";
+        const std::string untilInstall = "运行 zr-cli desktop install 之前，zr 不再写入。";
+        if (outcome.failures.empty()) {
+            std::cout << removed << "；" << untilInstall << "\n";
+            return kExitDone;
+        }
+        // The switch itself lives in the record: without it the integration stays on.
+        if (outcome.recordFailed)
+            return reportFailures(outcome, "未能关闭桌面集成，它仍是开启的（" + removed + "）");
+        const std::string failed = std::to_string(outcome.failures.size());
+        return reportFailures(outcome, removed + "，另有 " + failed + " 个文件未能删除或改回；" +
+                                           untilInstall);
     }
     if (program.empty()) {
         PrintError("找不到 zr 程序（应与 zr-cli 在同一文件夹，或在 PATH 中）");
@@ -98,9 +110,15 @@ int RunDesktop(int argc, char** argv, int first) {
     if (action == "install") {
         const xdg::Outcome outcome =
             xdg::WriteXdgAssociation(program, places, xdg::WriteMode::Install);
-        std::cout << "桌面集成已开启（" << program.string() << "），写入了 " << outcome.changed
-                  << " 个文件。\n";
-        return report(outcome);
+        if (outcome.failures.empty()) {
+            std::cout << "桌面集成已开启（" << program.string() << "），写入了 " << outcome.changed
+                      << " 个文件。\n";
+            return kExitDone;
+        }
+        return reportFailures(outcome, "桌面集成未能完全开启：" +
+                                           std::to_string(outcome.failures.size()) +
+                                           " 个文件未能写入，写入了 " +
+                                           std::to_string(outcome.changed) + " 个");
     }
     const xdg::Status status = xdg::XdgAssociationStatus(program, places);
     std::cout << (status.enabled ? "桌面集成：开启，每次启动 zr 时写入缺少的部分\n"

@@ -1,11 +1,11 @@
 #include "shell_association.h"
+#include "file_io.h"
 #include "xdg_association.h"
 #include "xdg_record.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -66,8 +66,12 @@ Snapshot look(const fs::path& path, bool followLink) {
     return s;
 }
 
-std::string failure(const fs::path& path, int error) {
-    return path.string() + "：" + std::strerror(error);
+std::string writeFailure(const fs::path& path, int error) {
+    return "无法写入：" + path.string() + "（" + io::ReasonText(error) + "）";
+}
+
+std::string removeFailure(const fs::path& path, int error) {
+    return "无法删除：" + path.string() + "（" + io::ReasonText(error) + "）";
 }
 
 // Creates the missing folders above path with mode 0700, as the base-directory rules ask,
@@ -360,22 +364,24 @@ void saveRecord(const Places& places, const Record& record, const Record& before
     if (record == before)
         return;
     const fs::path path = RecordPath(places);
-    if (const int error = replaceFile(path, FormatRecord(record), 0600, nullptr))
-        outcome.failures.push_back(failure(path, error));
+    if (const int error = replaceFile(path, FormatRecord(record), 0600, nullptr)) {
+        outcome.failures.push_back(writeFailure(path, error));
+        outcome.recordFailed = true;
+    }
 }
 
 // Carries out a decision; returns whether the file changed.
 bool apply(const Decision& d, const Snapshot& now, mode_t mode, Record& record, Outcome& outcome) {
     if (d.remove) {
         if (::unlink(now.target.c_str()) != 0 && errno != ENOENT) {
-            outcome.failures.push_back(failure(now.target, errno));
+            outcome.failures.push_back(removeFailure(now.target, errno));
             return false;
         }
     } else if (d.write) {
         // A shared file keeps the rights the user gave it.
         if (const int error =
                 replaceFile(now.target, *d.write, now.content ? now.mode : mode, &record.folders)) {
-            outcome.failures.push_back(failure(now.target, error));
+            outcome.failures.push_back(writeFailure(now.target, error));
             return false;
         }
     } else {

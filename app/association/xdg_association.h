@@ -17,9 +17,14 @@ enum class WriteMode {
 };
 
 struct Outcome {
-    int changed = 0;                   // files written, rewritten or taken away
-    std::vector<std::string> failures; // "path：reason", one per file left as it was by mistake
+    int changed = 0; // files written, rewritten or taken away
+    // "无法写入：path（reason）" or "无法删除：…", one per file left as it was by mistake; the
+    // reasons in Simplified Chinese.
+    std::vector<std::string> failures;
     std::vector<std::filesystem::path> kept; // removal: files of zr's that the user changed since
+    // The record (xdg_record.h) could not be saved: whether zr writes at its next start, and what
+    // it counts as its own, are as before. Its failure is among failures.
+    bool recordFailed = false;
 };
 
 Outcome WriteXdgAssociation(const std::filesystem::path& program, const Places& places,
