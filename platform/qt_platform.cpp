@@ -1,8 +1,12 @@
 #include "qt_platform.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextBoundaryFinder>
@@ -28,6 +32,13 @@ QString ChineseFileTypes::type(const QFileInfo& info) const {
 void UseChineseFileTypes(QFileDialog& dialog) {
     static ChineseFileTypes types;
     dialog.setIconProvider(&types);
+}
+
+void HideFontEffects(QFontDialog& dialog) {
+    // The dialog names none of its parts; its effects are the one group of check boxes.
+    for (QGroupBox* group : dialog.findChildren<QGroupBox*>())
+        if (!group->findChildren<QCheckBox*>().isEmpty())
+            group->hide();
 }
 
 namespace {
@@ -56,6 +67,18 @@ QString WithLineBreaks(const QString& text) {
         start = end;
     }
     return out;
+}
+
+// The width a box needs for its title beside the title bar's icon and buttons. Window managers
+// size the title bar to the window, which the toolkit sizes to the text alone: a short text cut
+// "注意：" down to "注…". The title bar's own font is the window manager's, so the title is
+// measured in the system's title font, bold, and the room for the icon and up to four buttons
+// is reckoned in its line heights.
+int TitleBarWidth(const QString& title) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    const QFontMetrics fm(font);
+    return fm.horizontalAdvance(title) + 10 * fm.height();
 }
 
 // One box for both kinds: OK, then Cancel or the caller's own button (or neither).
@@ -90,6 +113,13 @@ MessageAnswer ShowBox(QWidget* parent, const QString& text, const QString& title
         second = box.addButton(other, QMessageBox::ActionRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel ? cancel : ok);
+    // The box fixes its own size when shown, from its layout's minimum: a spacer as wide as the
+    // title needs widens it (a row of nothing but a spacer adds no height). Set last: the box
+    // makes its layout anew when its icon changes.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(TitleBarWidth(title), 0, QSizePolicy::Fixed,
+                                      QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
     if (box.clickedButton() == ok)
         return MessageAnswer::Ok;
@@ -143,10 +173,12 @@ std::optional<FontChoice> QtPlatform::ChooseFont(QWidget* parent, const FontChoi
         start.setPointSizeF(initial.pointSize);
     start.setBold(initial.bold);
     start.setItalic(initial.italic);
-    bool ok = false;
-    const QFont f = QFontDialog::getFont(&ok, start, parent, QStringLiteral("字体"));
-    if (!ok)
+    QFontDialog dialog(start, parent);
+    dialog.setWindowTitle(QStringLiteral("字体"));
+    HideFontEffects(dialog);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
+    const QFont f = dialog.selectedFont();
     return FontChoice{f.family(), f.pointSizeF(), f.bold(), f.italic()};
 }
 

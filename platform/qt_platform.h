@@ -6,6 +6,7 @@
 #include <QFileIconProvider>
 
 class QFileDialog;
+class QFontDialog;
 
 namespace zr::platform {
 
@@ -20,6 +21,11 @@ public:
 // Gives the (non-native) file dialog Chinese type names; the dialog does not own the provider,
 // so one shared instance serves every dialog.
 void UseChineseFileTypes(QFileDialog& dialog);
+
+// Hides the effects (underline, strike-out) of the toolkit's font dialog: a chosen font gives
+// only its family, size, bold and italic, and the lists are underlined by a check box of their
+// own.
+void HideFontEffects(QFontDialog& dialog);
 
 class QtPlatform : public Platform {
 public:

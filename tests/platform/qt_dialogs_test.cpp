@@ -4,9 +4,13 @@
 #include "temp_dir.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -101,6 +105,36 @@ TEST(QtDialogs, TheSecondButtonAnswersOtherAndEscAnswersOk) {
     EXPECT_EQ(show(), zr::platform::MessageAnswer::Other);
     WhenShown<QMessageBox>([](QMessageBox& box) { box.escapeButton()->click(); });
     EXPECT_EQ(show(), zr::platform::MessageAnswer::Ok);
+}
+
+TEST(QtDialogs, AShortMessageLeavesRoomForItsTitleBesideTheTitleBarButtons) {
+    QtPlatform qt;
+    QFont titleFont = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    titleFont.setBold(true);
+    const QString title = QStringLiteral("注意：");
+    // The window icon and three buttons, each at least a line high, beside the title.
+    const QFontMetrics fm(titleFont);
+    const int needed = fm.horizontalAdvance(title) + 4 * fm.height();
+    int width = 0, height = 0;
+    WhenShown<QMessageBox>([&](QMessageBox& box) {
+        width = box.width();
+        height = box.height();
+        box.accept();
+    });
+    qt.Message(nullptr, QStringLiteral("加密/解密完毕！"), title,
+               zr::platform::MessageButtons::Ok, zr::platform::MessageIcon::None);
+    EXPECT_GE(width, needed);
+    EXPECT_LT(height, width) << "wider, not taller";
+}
+
+TEST(QtDialogs, TheFontDialogOffersNoEffectsTheListsIgnore) {
+    QFontDialog dialog;
+    zr::platform::HideFontEffects(dialog);
+    dialog.show();
+    ASSERT_FALSE(dialog.findChildren<QCheckBox*>().isEmpty());
+    for (const QCheckBox* box : dialog.findChildren<QCheckBox*>())
+        EXPECT_FALSE(box->isVisible()) << box->text().toStdString();
+    EXPECT_TRUE(dialog.findChild<QLineEdit*>()->isVisible()); // the family, size, sample stay
 }
 
 } // namespace
