@@ -6,6 +6,7 @@
 #include "window_registry.h"
 
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -94,6 +95,15 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return ZrWindow::eventFilter(watched, event);
+}
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        Label9_clicked();
+        return;
+    }
+    ZrWindow::keyPressEvent(event);
 }
 
 void Form2::mouseMoveEvent(QMouseEvent* event) {

@@ -32,6 +32,9 @@ private slots:
 protected:
     bool OnClose() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Esc is the window's cancel: it does what a click on "返回" does. No control of the page
+    // takes the focus, so the window gets every key.
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:

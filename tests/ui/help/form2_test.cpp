@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTest>
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
@@ -116,6 +117,14 @@ TEST_F(HelpWindow, CloseBoxFromTheSingleFileWindowReturnsThere) {
     ASSERT_TRUE(Windows().IsLoaded(QStringLiteral("Form1")));
     EXPECT_TRUE(Control<QPushButton>(Windows().Get(QStringLiteral("Form1")), "C_Ok")->isVisible());
     EXPECT_FALSE(Windows().IsLoaded(QStringLiteral("Form3")));
+}
+
+TEST_F(HelpWindow, EscReturnsAsTheBackLinkDoes) {
+    Form2& help = OpenHelp(3);
+    QTest::keyClick(&help, Qt::Key_Escape);
+    EXPECT_FALSE(Windows().IsLoaded(QStringLiteral("Form2")));
+    ASSERT_TRUE(Windows().IsLoaded(QStringLiteral("Form3")));
+    EXPECT_TRUE(Windows().Get(QStringLiteral("Form3")).isVisible());
 }
 
 TEST_F(HelpWindow, BackLinkColourFollowsMouseMovementNotEnterAndLeave) {
