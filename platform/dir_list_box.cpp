@@ -1,12 +1,21 @@
 #include "dir_list_box.h"
 
+#include "path_text.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace zr::platform {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -31,19 +40,55 @@ public:
     }
 };
 
-// The folders from the root down to path, each as a full path in Qt's form.
-QStringList Ancestry(const QString& cleanPath) {
-    QStringList chain;
-    QDir d(cleanPath);
-    chain.prepend(d.absolutePath());
-    while (!d.isRoot() && d.cdUp())
-        chain.prepend(d.absolutePath());
+// The folders from the root down to path, each as a full path.
+std::vector<fs::path> Ancestry(const fs::path& path) {
+    std::vector<fs::path> chain{path};
+    for (fs::path at = path; at.has_relative_path();) {
+        at = at.parent_path();
+        chain.insert(chain.begin(), at);
+    }
     return chain;
 }
 
-QString EntryName(const QString& path) {
-    const QFileInfo fi(path);
-    return QDir(path).isRoot() ? QDir::toNativeSeparators(path) : fi.fileName();
+QString EntryName(const fs::path& path) {
+    return TextFromPath(path.has_relative_path() ? path.filename() : path);
+}
+
+// The folder path names, absolute and cleaned (no "." or "..", no trailing separator, native
+// separators), when it is one.
+std::optional<fs::path> FolderOf(const QString& text) {
+    std::error_code ec;
+    const fs::path given = PathFromText(text);
+    if (text.isEmpty() || !fs::is_directory(given, ec))
+        return std::nullopt;
+    fs::path clean = fs::absolute(given, ec).lexically_normal();
+    if (ec)
+        return std::nullopt;
+    if (!clean.has_filename() && clean.has_relative_path())
+        clean = clean.parent_path();
+    return clean;
+}
+
+// The subfolders of folder that the list shows: hidden ones left out, sorted by name in any
+// letter case. Listed here rather than by the toolkit, which passes over names that are not
+// valid in the system's encoding (a GBK name unpacked on Linux).
+std::vector<std::pair<QString, fs::path>> Subfolders(const fs::path& folder) {
+    std::vector<std::pair<QString, fs::path>> subs;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(folder, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code kind;
+        if (!it->is_directory(kind)) // a link to a folder counts as one
+            continue;
+        const QString name = TextFromPath(it->path().filename());
+        if (name.startsWith(QLatin1Char('.')) || QFileInfo(TextFromPath(it->path())).isHidden())
+            continue;
+        subs.emplace_back(name, it->path());
+    }
+    std::sort(subs.begin(), subs.end(), [](const auto& a, const auto& b) {
+        return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
+    });
+    return subs;
 }
 
 } // namespace
@@ -54,19 +99,20 @@ DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
     setUniformItemSizes(true);
     connect(this, &QListWidget::itemDoubleClicked, this, &DirListBox::OpenItem);
     // The working folder may have been removed under the program.
-    if (!SetPath(QDir::currentPath()) && !SetPath(QDir::homePath()))
+    std::error_code ec;
+    if (!SetPath(TextFromPath(fs::current_path(ec))) && !SetPath(QDir::homePath()))
         SetPath(QDir::rootPath());
 }
 
 QString DirListBox::EntryPath(const QListWidgetItem* item) {
-    return item ? QDir::toNativeSeparators(item->data(kPathRole).toString()) : QString();
+    return item ? item->data(kPathRole).toString() : QString();
 }
 
 bool DirListBox::SetPath(const QString& path) {
-    const QFileInfo fi(QDir::fromNativeSeparators(path));
-    if (path.isEmpty() || !fi.isDir())
+    const std::optional<fs::path> folder = FolderOf(path);
+    if (!folder)
         return false;
-    const QString native = QDir::toNativeSeparators(QDir::cleanPath(fi.absoluteFilePath()));
+    const QString native = TextFromPath(*folder);
     const bool differs = native != path_;
     path_ = native;
     Fill();
@@ -82,21 +128,18 @@ void DirListBox::Refresh() {
 void DirListBox::Fill() {
     clear();
     const QStyle* st = style();
-    const QStringList chain = Ancestry(QDir::fromNativeSeparators(path_));
+    const std::vector<fs::path> chain = Ancestry(PathFromText(path_));
     int level = 0;
-    for (const QString& p : chain) {
+    for (const fs::path& p : chain) {
         auto* item = new QListWidgetItem(st->standardIcon(QStyle::SP_DirOpenIcon), EntryName(p));
-        item->setData(kPathRole, p);
+        item->setData(kPathRole, TextFromPath(p));
         item->setData(kLevelRole, level++);
         addItem(item);
     }
     QListWidgetItem* current = item(count() - 1);
-    const QDir here(chain.back());
-    const QStringList subs =
-        here.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QString& name : subs) {
+    for (const auto& [name, path] : Subfolders(chain.back())) {
         auto* item = new QListWidgetItem(st->standardIcon(QStyle::SP_DirClosedIcon), name);
-        item->setData(kPathRole, here.absoluteFilePath(name));
+        item->setData(kPathRole, TextFromPath(path));
         item->setData(kLevelRole, level);
         addItem(item);
     }
@@ -119,9 +162,9 @@ void DirListBox::keyPressEvent(QKeyEvent* event) {
         OpenItem(currentItem());
         return;
     case Qt::Key_Backspace: {
-        const QStringList chain = Ancestry(QDir::fromNativeSeparators(path_));
-        if (chain.size() > 1)
-            SetPath(chain[chain.size() - 2]);
+        const fs::path here = PathFromText(path_);
+        if (here.has_relative_path())
+            SetPath(TextFromPath(here.parent_path()));
         return;
     }
     default:

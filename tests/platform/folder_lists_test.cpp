@@ -1,5 +1,6 @@
 #include "dir_list_box.h"
 #include "drive_list_box.h"
+#include "path_text.h"
 #include "temp_dir.h"
 
 #include <QDir>
@@ -172,4 +173,23 @@ TEST_F(FolderList, AFolderRemovedMeanwhileIsDroppedWithoutMovingThere) {
     QTest::keyClick(&list, Qt::Key_Return);
     EXPECT_EQ(list.Path(), top);
     EXPECT_FALSE(Names(list).contains("gamma dir"));
+}
+
+TEST_F(FolderList, ANameThatIsNotUtf8IsListedOpenedAndStartedIn) {
+    const fs::path latin = tmp / "top" / "caf\xe9"; // Latin-1, which the toolkit passes over
+    fs::create_directory(latin);
+    DirListBox list;
+    ASSERT_TRUE(list.SetPath(top));
+    const int row = Names(list).indexOf(zr::platform::TextFromPath(latin.filename()));
+    ASSERT_GE(row, 0);
+    list.setCurrentRow(row);
+    QTest::keyClick(&list, Qt::Key_Return);
+    EXPECT_EQ(zr::platform::PathFromText(list.Path()), latin);
+
+    // A program started in such a folder shows it, not the home folder.
+    const fs::path before = fs::current_path();
+    fs::current_path(latin);
+    DirListBox started;
+    fs::current_path(before);
+    EXPECT_EQ(zr::platform::PathFromText(started.Path()), latin);
 }

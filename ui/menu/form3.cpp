@@ -298,7 +298,8 @@ void Form3::Command1_clicked() {
     record.SourceFolder = S + sep;
     const QString T = QString::fromStdU16String(zr::FolderTargetFor(S.toStdU16String()));
     // An existing folder is reused, and one that cannot be made is left to the folder job.
-    QDir().mkdir(T);
+    std::error_code ec;
+    std::filesystem::create_directory(zr::platform::PathFromText(T), ec);
     record.TargetFolder = T + sep;
 
     if (zr::app::SingleFileWindow* f1 = SingleFile()) {

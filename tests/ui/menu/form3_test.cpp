@@ -7,6 +7,7 @@
 #include "form3.h"
 #include "form7.h"
 #include "marquee.h"
+#include "path_text.h"
 #include "scripted_platform.h"
 #include "temp_dir.h"
 #include "window_contracts.h"
@@ -414,7 +415,7 @@ protected:
     void Choose(const fs::path& folder) {
         Form3& m = Menu();
         QTest::mouseClick(Control<QLabel>(m, "Label4"), Qt::LeftButton);
-        ASSERT_TRUE(Control<DirListBox>(m, "Dir1")->SetPath(Q(folder)));
+        ASSERT_TRUE(Control<DirListBox>(m, "Dir1")->SetPath(zr::platform::TextFromPath(folder)));
         QTest::mouseClick(Control<QPushButton>(m, "Command1"), Qt::LeftButton);
     }
 };
@@ -453,6 +454,13 @@ TEST_F(FolderOk, AFolderMadeByTheToolLeadsBackAndCaseMatters) {
     Choose(tmp / "abczr");
     EXPECT_EQ(Record().TargetFolder, Q(tmp / "abczrZR") + "/");
     EXPECT_TRUE(fs::is_directory(tmp / "abczrZR"));
+}
+
+TEST_F(FolderOk, AFolderWhoseNameIsNotUtf8GetsItsTargetUnderTheSameBytes) {
+    fs::create_directories(tmp / "caf\xe9"); // Latin-1
+    Choose(tmp / "caf\xe9");
+    EXPECT_TRUE(fs::is_directory(tmp / "caf\xe9ZR"));
+    EXPECT_EQ(zr::platform::PathFromText(Record().TargetFolder), tmp / "caf\xe9ZR/");
 }
 
 TEST_F(FolderOk, ATargetThatCannotBeMadeStillOpensForm1) {
