@@ -5,6 +5,7 @@
 #include "plan.h"
 #include "target_name.h"
 
+#include <filesystem>
 #include <iostream>
 
 namespace zr::cli {
@@ -20,10 +21,19 @@ int RunTransform(int argc, char** argv, int first) {
         return kExitUsage;
     }
     const std::string source = args.positional[0];
-    const std::string target =
-        args.positional.size() == 2 ? args.positional[1] : TargetNameFor(source);
-    if (source.empty() || target.empty()) {
-        PrintUsageError("文件名不能为空");
+    const bool targetGiven = args.positional.size() == 2;
+    const std::string target = targetGiven ? args.positional[1] : TargetNameFor(source);
+    if (source.empty()) {
+        PrintUsageError("源文件名不能为空");
+        return kExitUsage;
+    }
+    // ".zr" alone, or "dir/.ZR", loses its whole name by the ".ZR" rule.
+    if (!targetGiven && !std::filesystem::path(target).has_filename()) {
+        PrintUsageError("由源文件名 " + source + " 得出的目标文件名为空，请给出目标文件");
+        return kExitUsage;
+    }
+    if (target.empty()) {
+        PrintUsageError("目标文件名不能为空");
         return kExitUsage;
     }
 

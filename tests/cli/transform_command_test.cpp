@@ -120,6 +120,11 @@ TEST(CliTransform, MissingKeyAndWrongUsage) {
     EXPECT_NE(twice.err.find("--key-stdin 重复了"), std::string::npos) << twice.err;
     EXPECT_EQ(RunCli({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"a"});
+    // A name that the ".ZR" rule empties is not an empty name.
+    WriteBytes(dir / ".zr", PatternBytes(10));
+    const auto bare = RunCli({"transform", (dir / ".zr").string(), "--key-stdin"}, "k\n");
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_NE(bare.err.find("得出的目标文件名为空"), std::string::npos) << bare.err;
 }
 
 TEST(CliTransform, MissingSourceFailsWithTheReason) {
