@@ -50,8 +50,9 @@ const char* kHelp = R"(用法：
   --to             batch 的目标文件夹。
   --mode           shred 的删除方式：normal、quick 或 thorough。
   --type           recover-key 的原文件类型（扩展名），如 doc、pdf、txt。
-  --help           显示本说明。
+  -h, --help       显示本说明。
   --version        显示版本。
+  --               选项到此为止：其后的参数都是文件名，即使以“-”开头。
 
 退出码：0 全部完成，1 有失败（原因写在标准错误上），2 用法错误（如未知或重复的选项）；
 被 Ctrl-C 等信号中断时停止当前文件（不留下半成品），退出码为 128 加信号编号（Ctrl-C 为 130）。

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Every command, option, option value and exit status that `zr-cli --help` names must also be
-# in zr-cli(1), and every command, option and value in the bash and zsh completions, so that
-# the documents cannot lag behind the program.
+# in zr-cli(1), every command, option and value in the bash and zsh completions, and every
+# option zr-cli(1) lists must be in --help, so that neither can lag behind the other.
 #   docs_test.sh ZR-CLI MANPAGE BASH-COMPLETION ZSH-COMPLETION
 set -eu
 cli=$1 man=$2 bash_completion=$3 zsh_completion=$4
@@ -27,6 +27,13 @@ for name in $(printf '%s\n' "$names" | sort -u); do
   for completion in "$bash_completion" "$zsh_completion"; do
     grep -qw -- "$name" "$completion" || { echo "$(basename "$completion") lacks $name"; missing=1; }
   done
+done
+# And the other way: every option the manual page lists is named by --help.
+options=$(printf '%s\n' "$page" | sed -n '/^\.SH OPTIONS/,/^\.SH [A-Z]/p' | sed -n '/^\.TP/{n;p;}' |
+  grep -o -- '-[-a-z]*')
+[ -n "$options" ] || { echo "no options found in zr-cli(1)" >&2; exit 1; }
+for option in $options; do
+  printf '%s\n' "$help" | grep -qw -- "$option" || { echo "zr-cli --help lacks $option"; missing=1; }
 done
 for status in $(printf '%s\n' "$statuses" | sort -u); do
   printf '%s\n' "$exit_section" | grep -qw -- "$status" ||
