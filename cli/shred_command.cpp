@@ -30,7 +30,7 @@ int RunShred(int argc, char** argv, int first) {
     for (const std::string& name : args.positional) {
         const ShredResult result = ShredFile(name, *mode);
         if (!result.ok()) {
-            PrintError(name + "：" + ShredFailureText(result));
+            PrintError(ShredFailureText(result));
             anyFailed = true;
         }
     }

@@ -43,9 +43,12 @@ TEST(CliShred, OneLinePerFailureAndTheOthersAreStillShredded) {
                            (dir / "a").string(), (dir / "fifo").string(), (dir / "b").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(LineCount(r.err), 2) << r.err;
-    EXPECT_NE(r.err.find((dir / "missing").string() + "：无法访问：文件不存在"), std::string::npos)
+    // The form of every other command's failures: what failed, the file, why.
+    EXPECT_NE(r.err.find("无法访问：" + (dir / "missing").string() + "（文件不存在）"),
+              std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find((dir / "fifo").string() + "：不能粉碎"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("不能粉碎：" + (dir / "fifo").string() + "（"), std::string::npos)
+        << r.err;
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"fifo"});
 }
 
@@ -80,6 +83,6 @@ TEST(CliShred, NameReplacedDuringTheOverwriteIsNotDeleted) {
          "ZR_TEST_RENAME_ON_FSYNC=" + (dir / "saved").string() + "|" + (dir / "doc").string(),
          "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "zr-cli: " + (dir / "doc").string() + "：文件在粉碎过程中被替换了，未删除\n");
+    EXPECT_EQ(r.err, "zr-cli: 未删除：" + (dir / "doc").string() + "（文件在粉碎过程中被替换了）\n");
     EXPECT_EQ(ReadBytes(dir / "doc"), PatternBytes(500, 7));
 }

@@ -159,7 +159,8 @@ TEST(ShredFilePosix, ReadOnlyFileSystemIsReportedAndNothingChanges) {
     EXPECT_EQ(normal.step, ShredStep::Delete);
     EXPECT_EQ(quick.step, ShredStep::Open);
     EXPECT_EQ(thorough.step, ShredStep::Open);
-    EXPECT_EQ(zr::ShredFailureText(normal), "无法删除：只读文件系统");
+    EXPECT_EQ(zr::ShredFailureText(normal),
+              "无法删除：" + (dir / "ro" / "a").string() + "（只读文件系统）");
     EXPECT_EQ(ReadBytes(dir / "rw" / "a"), PatternBytes(3000));
 }
 
@@ -175,7 +176,8 @@ TEST(ShredFilePosix, NameReplacedDuringTheOverwriteStaysWithItsNewFile) {
         const zr::ShredResult r = ShredFile(dir / "doc", mode);
         ::unsetenv("ZR_TEST_RENAME_ON_FSYNC");
         EXPECT_EQ(r.step, ShredStep::Replaced);
-        EXPECT_EQ(zr::ShredFailureText(r), "文件在粉碎过程中被替换了，未删除");
+        EXPECT_EQ(zr::ShredFailureText(r),
+                  "未删除：" + (dir / "doc").string() + "（文件在粉碎过程中被替换了）");
         EXPECT_EQ(ReadBytes(dir / "doc"), PatternBytes(500, 7));
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"doc"});
     }

@@ -3,7 +3,6 @@
 #include "path_text.h"
 #include "ui_form7.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -15,10 +14,6 @@ namespace {
 
 std::filesystem::path toPath(const QString& name) {
     return platform::PathFromText(name);
-}
-
-QString fromPath(const std::filesystem::path& path) {
-    return platform::TextFromPath(path);
 }
 
 } // namespace
@@ -113,8 +108,7 @@ void Form7::Job_finished() {
     if (!failures_.empty()) {
         QStringList lines{QStringLiteral("下列文件未能粉碎：")};
         for (const ShredResult& f : failures_)
-            lines << QDir::toNativeSeparators(fromPath(f.path)) + QStringLiteral("：") +
-                         QString::fromStdString(ShredFailureText(f));
+            lines << QString::fromStdString(ShredFailureText(f));
         zr::platform::Current().Message(this, lines.join(QLatin1Char('\n')),
                                         QStringLiteral("碎纸机"), zr::platform::MessageButtons::Ok,
                                         zr::platform::MessageIcon::Warning);

@@ -214,8 +214,9 @@ TEST_F(Form7Test, FailuresAreListedInOrderAndTheRestIsShredded) {
     EXPECT_EQ(messages[0].window, QStringLiteral("Form7"));
     const QStringList lines = messages[0].text.split('\n');
     ASSERT_EQ(lines.size(), 3) << messages[0].text.toStdString();
-    EXPECT_EQ(lines[1], q(dir / "missing") + QStringLiteral("：无法访问：文件不存在"));
-    EXPECT_TRUE(lines[2].startsWith(q(dir / "fifo") + QStringLiteral("：不能粉碎")));
+    EXPECT_EQ(lines[1], QStringLiteral("无法访问：") + q(dir / "missing") +
+                            QStringLiteral("（文件不存在）"));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("不能粉碎：") + q(dir / "fifo")));
 }
 
 TEST_F(Form7Test, NameReplacedDuringTheOverwriteIsListedAndKept) {
@@ -233,6 +234,6 @@ TEST_F(Form7Test, NameReplacedDuringTheOverwriteIsListedAndKept) {
     EXPECT_EQ(ReadBytes(dir / "doc"), PatternBytes(500, 7));
     const auto messages = platform.Messages();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0].text, QStringLiteral("下列文件未能粉碎：\n") + q(dir / "doc") +
-                                    QStringLiteral("：文件在粉碎过程中被替换了，未删除"));
+    EXPECT_EQ(messages[0].text, QStringLiteral("下列文件未能粉碎：\n未删除：") + q(dir / "doc") +
+                                    QStringLiteral("（文件在粉碎过程中被替换了）"));
 }

@@ -100,6 +100,7 @@ ShredResult ShredFile(const std::filesystem::path& path, ShredMode mode) {
 
 std::string ShredFailureText(const ShredResult& result) {
     const char* what = "";
+    const char* after = ""; // what the failure left behind
     switch (result.step) {
     case ShredStep::None:
         return {};
@@ -116,7 +117,8 @@ std::string ShredFailureText(const ShredResult& result) {
         what = "无法将长度置零";
         break;
     case ShredStep::Write:
-        what = "改写失败，文件可能已部分清零";
+        what = "无法用零改写";
+        after = "，文件可能已部分清零";
         break;
     case ShredStep::Flush:
         what = "无法写入磁盘";
@@ -125,13 +127,21 @@ std::string ShredFailureText(const ShredResult& result) {
         what = "无法删除";
         break;
     case ShredStep::Replaced:
-        what = "文件在粉碎过程中被替换了，未删除";
+        what = "未删除";
         break;
     }
+    std::filesystem::path shown = result.path;
+    shown.make_preferred();
+    const auto name = shown.u8string();
     std::string text = what;
-    if (!result.reason.empty())
-        text += "：" + result.reason;
-    return text;
+    text += "：";
+    text.append(reinterpret_cast<const char*>(name.data()), name.size());
+    const std::string reason = result.step == ShredStep::Replaced
+                                   ? std::string("文件在粉碎过程中被替换了")
+                                   : result.reason;
+    if (!reason.empty())
+        text += "（" + reason + "）";
+    return text + after;
 }
 
 std::optional<ShredMode> ParseShredMode(std::string_view name) {

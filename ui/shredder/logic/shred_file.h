@@ -42,7 +42,8 @@ struct ShredResult {
 
 ShredResult ShredFile(const std::filesystem::path& path, ShredMode mode);
 
-// "无法删除：没有访问权限": what failed and why, without the path. Empty for success.
+// "无法删除：/a/b（没有访问权限）": what failed, the file, and why, in the form of the other
+// failures the program reports. Empty for success.
 std::string ShredFailureText(const ShredResult& result);
 
 // "normal", "quick", "thorough" (as zr-cli takes them).
