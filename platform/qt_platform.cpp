@@ -35,10 +35,16 @@ void UseChineseFileTypes(QFileDialog& dialog) {
 }
 
 void HideFontEffects(QFontDialog& dialog) {
-    // The dialog names none of its parts; its effects are the one group of check boxes.
-    for (QGroupBox* group : dialog.findChildren<QGroupBox*>())
-        if (!group->findChildren<QCheckBox*>().isEmpty())
-            group->hide();
+    // The dialog names none of its parts; its effects are the one group of check boxes. Its
+    // place stays: the sample beside it takes its height from that row.
+    for (QGroupBox* group : dialog.findChildren<QGroupBox*>()) {
+        if (group->findChildren<QCheckBox*>().isEmpty())
+            continue;
+        QSizePolicy keepPlace = group->sizePolicy();
+        keepPlace.setRetainSizeWhenHidden(true);
+        group->setSizePolicy(keepPlace);
+        group->hide();
+    }
 }
 
 namespace {
