@@ -115,10 +115,9 @@ int RunDesktop(int argc, char** argv, int first) {
                       << " 个文件。\n";
             return kExitDone;
         }
-        return reportFailures(outcome, "桌面集成未能完全开启：" +
-                                           std::to_string(outcome.failures.size()) +
-                                           " 个文件未能写入，写入了 " +
-                                           std::to_string(outcome.changed) + " 个");
+        return reportFailures(
+            outcome, "桌面集成未能完全开启：" + std::to_string(outcome.failures.size()) +
+                         " 个文件未能写入，写入了 " + std::to_string(outcome.changed) + " 个");
     }
     const xdg::Status status = xdg::XdgAssociationStatus(program, places);
     std::cout << (status.enabled ? "桌面集成：开启，每次启动 zr 时写入缺少的部分\n"

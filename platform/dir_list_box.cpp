@@ -75,7 +75,8 @@ std::optional<fs::path> FolderOf(const QString& text) {
 std::vector<std::pair<QString, fs::path>> Subfolders(const fs::path& folder) {
     std::vector<std::pair<QString, fs::path>> subs;
     std::error_code ec;
-    for (auto it = fs::directory_iterator(folder, fs::directory_options::skip_permission_denied, ec);
+    for (auto it =
+             fs::directory_iterator(folder, fs::directory_options::skip_permission_denied, ec);
          !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code kind;
         if (!it->is_directory(kind)) // a link to a folder counts as one

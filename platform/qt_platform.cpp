@@ -123,9 +123,9 @@ MessageAnswer ShowBox(QWidget* parent, const QString& text, const QString& title
     // title needs widens it (a row of nothing but a spacer adds no height). Set last: the box
     // makes its layout anew when its icon changes.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-        grid->addItem(new QSpacerItem(TitleBarWidth(title), 0, QSizePolicy::Fixed,
-                                      QSizePolicy::Minimum),
-                      grid->rowCount(), 0, 1, grid->columnCount());
+        grid->addItem(
+            new QSpacerItem(TitleBarWidth(title), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+            grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
     if (box.clickedButton() == ok)
         return MessageAnswer::Ok;

@@ -1,4 +1,5 @@
 #include "shell_association.h"
+
 #include "file_io.h"
 #include "xdg_association.h"
 #include "xdg_record.h"

@@ -122,8 +122,8 @@ TEST(QtDialogs, AShortMessageLeavesRoomForItsTitleBesideTheTitleBarButtons) {
         height = box.height();
         box.accept();
     });
-    qt.Message(nullptr, QStringLiteral("加密/解密完毕！"), title,
-               zr::platform::MessageButtons::Ok, zr::platform::MessageIcon::None);
+    qt.Message(nullptr, QStringLiteral("加密/解密完毕！"), title, zr::platform::MessageButtons::Ok,
+               zr::platform::MessageIcon::None);
     EXPECT_GE(width, needed);
     EXPECT_LT(height, width) << "wider, not taller";
 }

@@ -83,6 +83,7 @@ TEST(CliShred, NameReplacedDuringTheOverwriteIsNotDeleted) {
          "ZR_TEST_RENAME_ON_FSYNC=" + (dir / "saved").string() + "|" + (dir / "doc").string(),
          "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "zr-cli: 未删除：" + (dir / "doc").string() + "（文件在粉碎过程中被替换了）\n");
+    EXPECT_EQ(r.err,
+              "zr-cli: 未删除：" + (dir / "doc").string() + "（文件在粉碎过程中被替换了）\n");
     EXPECT_EQ(ReadBytes(dir / "doc"), PatternBytes(500, 7));
 }

@@ -6,8 +6,8 @@
 #include "window_registry.h"
 
 #include <QFontInfo>
-#include <QKeyEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>

@@ -214,8 +214,8 @@ TEST_F(Form7Test, FailuresAreListedInOrderAndTheRestIsShredded) {
     EXPECT_EQ(messages[0].window, QStringLiteral("Form7"));
     const QStringList lines = messages[0].text.split('\n');
     ASSERT_EQ(lines.size(), 3) << messages[0].text.toStdString();
-    EXPECT_EQ(lines[1], QStringLiteral("无法访问：") + q(dir / "missing") +
-                            QStringLiteral("（文件不存在）"));
+    EXPECT_EQ(lines[1],
+              QStringLiteral("无法访问：") + q(dir / "missing") + QStringLiteral("（文件不存在）"));
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("不能粉碎：") + q(dir / "fifo")));
 }
 
