@@ -34,8 +34,8 @@ TempFile::~TempFile() { Discard(); }
 
 TempFile::TempFile(TempFile&& o) noexcept
     : file_(std::move(o.file_)), target_(std::move(o.target_)), name_(std::move(o.name_)),
-      dir_(std::move(o.dir_)), failed_(std::move(o.failed_)), synced_(o.synced_),
-      committed_(o.committed_) {
+      dir_(std::move(o.dir_)), failed_(std::move(o.failed_)), newRights_(o.newRights_),
+      synced_(o.synced_), committed_(o.committed_) {
     o.name_.clear();
     o.committed_ = true;
 }
@@ -48,6 +48,7 @@ TempFile& TempFile::operator=(TempFile&& o) noexcept {
         name_ = std::move(o.name_);
         dir_ = std::move(o.dir_);
         failed_ = std::move(o.failed_);
+        newRights_ = o.newRights_;
         synced_ = o.synced_;
         committed_ = o.committed_;
         o.name_.clear();

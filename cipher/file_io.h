@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace zr::io {
 
@@ -53,8 +54,9 @@ public:
     File& operator=(const File&) = delete;
 
     // Opens a regular file for reading; anything else (a folder, FIFO, device) is refused
-    // without blocking.
-    static File OpenRead(const std::filesystem::path& path, IoError& error);
+    // without blocking. info, when given, receives what Info() would tell of the open file.
+    static File OpenRead(const std::filesystem::path& path, IoError& error,
+                         EntryInfo* info = nullptr);
     // Opens an existing regular file for writing without cutting it, never following a final
     // symbolic link. Refuses anything but a regular file without blocking.
     static File OpenWriteExisting(const std::filesystem::path& path, IoError& error);
@@ -68,6 +70,10 @@ public:
     std::size_t Read(void* buffer, std::size_t size, IoError& error);
     bool ReadAt(std::int64_t offset, void* buffer, std::size_t size, std::size_t& got,
                 IoError& error);
+    // One read request: got may be short anywhere, though for a regular file a short count
+    // means the end of the file as the system knew it then.
+    bool ReadOnceAt(std::int64_t offset, void* buffer, std::size_t size, std::size_t& got,
+                    IoError& error);
     bool Write(const void* buffer, std::size_t size, IoError& error);
     bool WriteAt(std::int64_t offset, const void* buffer, std::size_t size, IoError& error);
     bool Truncate(std::int64_t length, IoError& error);
@@ -110,11 +116,12 @@ TargetInfo InspectTarget(const std::filesystem::path& target, IoError& error);
 // earlier file the user may not write, one with other hard links (replacing it would leave
 // them with the old content), a link that leads nowhere or that the system would not follow.
 //
-// What reaches the device before the rename is the same on every system: the new content when
-// it replaces an earlier file (a crash then leaves the old file or the whole new one), nothing
-// more for a new name (a crash may leave it short, but nothing that existed is lost). Callers
-// that delete a source afterwards flush first (Sync). A write that failed is remembered, and
-// Commit then fails with its reason.
+// What reaches the device before the rename is the same on every system: the new content and
+// the rename when it replaces an earlier file (a crash then leaves the old file or the whole
+// new one), nothing more for a new name (a crash may leave it short or missing, but nothing
+// that existed is lost). Callers that delete a source afterwards flush first (Sync, or
+// FlushFileSystems for many files). A write that failed is remembered, and Commit then fails
+// with its reason.
 //
 // Where the file system has no unnamed files (FAT, NFS, most FUSE drivers; always on Windows),
 // the temporary name tells which process writes it, so that a later job into the same folder
@@ -128,7 +135,10 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    static TempFile Create(const TargetInfo& target, IoError& error);
+    // newRights: the POSIX rights a new file gets, less the umask (a private source makes a
+    // private target); the earlier file's, when one is replaced. Ignored on Windows.
+    static TempFile Create(const TargetInfo& target, IoError& error,
+                           std::uint32_t newRights = 0666);
     static TempFile CreateBeside(const std::filesystem::path& target, IoError& error);
     // For reading back; writes go through Write, which remembers a failure.
     File& Handle() { return file_; }
@@ -143,6 +153,7 @@ private:
     std::filesystem::path name_; // empty while the file has no name yet
     std::filesystem::path dir_;
     IoError failed_; // the first failed write
+    std::uint32_t newRights_ = 0666;
     bool synced_ = false;
     bool committed_ = false;
 };
@@ -163,6 +174,11 @@ bool RemoveFile(const std::filesystem::path& path, IoError& error);
 bool MakeWritable(const std::filesystem::path& path, IoError& error);
 // Flushes the folder entry of path to the device, so that a rename or delete is durable.
 void SyncParentFolder(const std::filesystem::path& path);
+// Flushes everything written so far to the file systems that hold these files, contents and
+// names, with one request per file system: many small files flushed one by one would wait for
+// the device once each. Returns false where the system offers no such request (Windows); the
+// caller then flushes each file itself.
+bool FlushFileSystems(const std::vector<std::filesystem::path>& files);
 
 // Whether two paths lead to one file. Besides the identity of the file (links, hard links,
 // ".."), names that differ only in letter case are one file in a folder that ignores case,

@@ -17,6 +17,7 @@
 #include <sys/utsname.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <unordered_set>
 #include <vector>
 
 namespace zr::io {
@@ -25,9 +26,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-IoError errorOf(int code) { return {code, ReasonText(code)}; }
+IoError errorOf(int code) {
+    return {code, ReasonText(code)};
+}
 
-bool retryable(int e) { return e == EINTR; }
+bool retryable(int e) {
+    return e == EINTR;
+}
 
 EntryInfo infoOf(const struct stat& st) {
     EntryInfo info;
@@ -57,23 +62,26 @@ EntryInfo statWith(int (*fn)(const char*, struct stat*), const fs::path& path, I
     return infoOf(st);
 }
 
-// The rights a newly created file gets: 0666 less the process's umask. The umask is read from
+// The process's umask, read once: the rights of a new file are given less it. It is read from
 // /proc where possible, since setting it to read it back races with other threads.
-mode_t newFileMode() {
-    if (FILE* f = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f)) {
-            unsigned mask = 0;
-            if (std::sscanf(line, "Umask: %o", &mask) == 1) {
-                std::fclose(f);
-                return 0666 & ~static_cast<mode_t>(mask);
+mode_t processUmask() {
+    static const mode_t mask = [] {
+        if (FILE* f = std::fopen("/proc/self/status", "r")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, f)) {
+                unsigned m = 0;
+                if (std::sscanf(line, "Umask: %o", &m) == 1) {
+                    std::fclose(f);
+                    return static_cast<mode_t>(m);
+                }
             }
+            std::fclose(f);
         }
-        std::fclose(f);
-    }
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return 0666 & ~mask;
+        const mode_t m = ::umask(022);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
 }
 
 std::string randomSuffix() {
@@ -134,8 +142,9 @@ std::string startTicks(const std::string& pid) {
 }
 
 // Opens without blocking on a FIFO or device, then makes sure the thing opened is a regular
-// file before anything reads or writes it.
-int openRegular(const fs::path& path, int flags, IoError& error) {
+// file before anything reads or writes it. The non-blocking flag stays: it changes nothing for
+// a regular file. st, when given, receives the open file's status.
+int openRegular(const fs::path& path, int flags, IoError& error, struct stat* status = nullptr) {
     int fd;
     do
         fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -148,8 +157,8 @@ int openRegular(const fs::path& path, int flags, IoError& error) {
             error = {EINVAL, "不是普通文件"};
             return -1;
         }
-        error = (e == ELOOP && (flags & O_NOFOLLOW)) ? IoError{ELOOP, "这是一个符号链接"}
-                                                     : errorOf(e);
+        error =
+            (e == ELOOP && (flags & O_NOFOLLOW)) ? IoError{ELOOP, "这是一个符号链接"} : errorOf(e);
         return -1;
     }
     struct stat st {};
@@ -164,15 +173,16 @@ int openRegular(const fs::path& path, int flags, IoError& error) {
         ::close(fd);
         return -1;
     }
-    const int fl = ::fcntl(fd, F_GETFL);
-    if (fl >= 0)
-        ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    if (status)
+        *status = st;
     return fd;
 }
 
 } // namespace
 
-EntryInfo Stat(const fs::path& path, IoError& error) { return statWith(::stat, path, error); }
+EntryInfo Stat(const fs::path& path, IoError& error) {
+    return statWith(::stat, path, error);
+}
 EntryInfo LinkStat(const fs::path& path, IoError& error) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
@@ -185,15 +195,21 @@ EntryInfo LinkStat(const fs::path& path, IoError& error) {
     return info;
 }
 
-File File::OpenRead(const fs::path& path, IoError& error) {
-    return File(openRegular(path, O_RDONLY, error));
+File File::OpenRead(const fs::path& path, IoError& error, EntryInfo* info) {
+    struct stat st {};
+    File f(openRegular(path, O_RDONLY, error, &st));
+    if (info && f.IsOpen())
+        *info = infoOf(st);
+    return f;
 }
 
 File File::OpenWriteExisting(const fs::path& path, IoError& error) {
     return File(openRegular(path, O_WRONLY | O_NOFOLLOW, error));
 }
 
-bool File::IsOpen() const { return handle_ >= 0; }
+bool File::IsOpen() const {
+    return handle_ >= 0;
+}
 
 void File::Close() {
     if (handle_ >= 0)
@@ -263,6 +279,21 @@ bool File::ReadAt(std::int64_t offset, void* buffer, std::size_t size, std::size
             break;
         got += static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+bool File::ReadOnceAt(std::int64_t offset, void* buffer, std::size_t size, std::size_t& got,
+                      IoError& error) {
+    ssize_t n;
+    do
+        n = ::pread(static_cast<int>(handle_), buffer, size, static_cast<off_t>(offset));
+    while (n < 0 && retryable(errno));
+    if (n < 0) {
+        got = 0;
+        error = errorOf(errno);
+        return false;
+    }
+    got = static_cast<std::size_t>(n);
     return true;
 }
 
@@ -471,17 +502,22 @@ void RemoveIfOwnFile(const fs::path& path) {
 
 } // namespace detail
 
-TempFile TempFile::Create(const TargetInfo& target, IoError& error) {
+TempFile TempFile::Create(const TargetInfo& target, IoError& error, std::uint32_t newRights) {
     if (!detail::Replaceable(target, error))
         return {};
     TempFile t;
     t.target_ = target;
+    t.newRights_ = newRights & 0777;
+    const bool replaces = target.earlier.kind == EntryKind::Regular;
     t.dir_ = target.real.parent_path();
     if (t.dir_.empty())
         t.dir_ = ".";
 #ifdef O_TMPFILE
-    // An unnamed file first: if the process dies while writing, nothing is left behind.
-    int fd = ::open(t.dir_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    // An unnamed file first: if the process dies while writing, nothing is left behind. No one
+    // can open it by a name, so a new one gets its final rights now (less the umask, or as a
+    // folder's default access list says); one that replaces gets the earlier file's at Commit.
+    int fd = ::open(t.dir_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC,
+                    replaces ? 0600 : static_cast<mode_t>(t.newRights_));
     if (fd >= 0) {
         t.file_ = File(fd);
         t.committed_ = false;
@@ -519,19 +555,34 @@ bool TempFile::Commit(IoError& error) {
     }
     const int fd = static_cast<int>(file_.handle_);
     const fs::path& target = target_.real;
-    if (target_.earlier.kind == EntryKind::Regular) {
+    const bool replaces = target_.earlier.kind == EntryKind::Regular;
+    if (replaces) {
         // The rename replaces an earlier file: its new content must be on the device first, or
         // a crash right after the rename could leave neither the old nor the new bytes.
         if (!synced_ && !Sync(error))
             return false;
         if (!keepProperties(fd, target, target_.earlier, error))
             return false;
-    } else {
-        ::fchmod(fd, newFileMode());
+    } else if (!name_.empty()) {
+        // A named temporary file was private while it was written.
+        ::fchmod(fd, static_cast<mode_t>(newRights_) & ~processUmask());
+    }
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    if (name_.empty() && !replaces) {
+        // Nothing to replace: the unnamed file takes the target's name at once. A file that
+        // appeared there meanwhile makes this fail; it is then replaced as before.
+        if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            committed_ = true;
+            file_.Close();
+            return true;
+        }
+        if (errno != EEXIST) {
+            error = errorOf(errno);
+            return false;
+        }
     }
     if (name_.empty()) {
         // Give the unnamed file a name beside the target, then rename that over the target.
-        const std::string link = "/proc/self/fd/" + std::to_string(fd);
         const std::string stem = tempStem(target);
         for (int attempt = 0; attempt < 100 && name_.empty(); ++attempt) {
             fs::path name = dir_ / (stem + randomSuffix());
@@ -554,7 +605,9 @@ bool TempFile::Commit(IoError& error) {
     name_.clear();
     committed_ = true;
     file_.Close();
-    SyncParentFolder(target);
+    // The replacement is made durable at once; a new name waits for the caller's flush.
+    if (replaces)
+        SyncParentFolder(target);
     return true;
 }
 
@@ -583,8 +636,8 @@ bool MakeWritable(const fs::path& path, IoError& error) {
     if (S_ISLNK(st.st_mode) || (st.st_mode & S_IWUSR))
         return true;
     // No-follow, so that a link put in the file's place meanwhile lends no rights to its target.
-    if (::fchmodat(AT_FDCWD, path.c_str(), (st.st_mode & 07777) | S_IWUSR,
-                   AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fchmodat(AT_FDCWD, path.c_str(), (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) !=
+        0) {
         error = errorOf(errno == EOPNOTSUPP ? ELOOP : errno);
         return false;
     }
@@ -600,6 +653,28 @@ void SyncParentFolder(const fs::path& path) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+bool FlushFileSystems(const std::vector<fs::path>& files) {
+    std::vector<dev_t> done;
+    std::unordered_set<std::string> seen; // folders already asked for their file system
+    for (const fs::path& file : files) {
+        fs::path dir = file.parent_path();
+        if (dir.empty())
+            dir = ".";
+        if (!seen.insert(dir.native()).second)
+            continue;
+        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && std::find(done.begin(), done.end(), st.st_dev) == done.end()) {
+            ::syncfs(fd);
+            done.push_back(st.st_dev);
+        }
+        ::close(fd);
+    }
+    return true;
 }
 
 namespace {

@@ -183,11 +183,14 @@ EntryInfo LinkStat(const fs::path& path, IoError& error) {
     return statWith(path, false, error);
 }
 
-File File::OpenRead(const fs::path& path, IoError& error) {
+File File::OpenRead(const fs::path& path, IoError& error, EntryInfo* info) {
     // Others may go on reading and writing, as with a POSIX descriptor.
-    return File(fromHandle(openRegular(path, GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       FILE_FLAG_SEQUENTIAL_SCAN, error)));
+    File f(fromHandle(openRegular(path, GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, error)));
+    if (info && f.IsOpen())
+        *info = f.Info(error);
+    return f;
 }
 
 File File::OpenWriteExisting(const fs::path& path, IoError& error) {
@@ -274,6 +277,23 @@ bool File::ReadAt(std::int64_t offset, void* buffer, std::size_t size, std::size
             break;
         got += n;
     }
+    return true;
+}
+
+bool File::ReadOnceAt(std::int64_t offset, void* buffer, std::size_t size, std::size_t& got,
+                      IoError& error) {
+    OVERLAPPED o = at(offset);
+    DWORD n = 0;
+    got = 0;
+    if (!::ReadFile(toHandle(handle_), buffer, static_cast<DWORD>(std::min(size, kMaxIo)), &n,
+                    &o)) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_HANDLE_EOF)
+            return true;
+        error = errorOf(code);
+        return false;
+    }
+    got = n;
     return true;
 }
 
@@ -462,7 +482,7 @@ void RemoveIfOwnFile(const fs::path& path) {
 
 } // namespace detail
 
-TempFile TempFile::Create(const TargetInfo& target, IoError& error) {
+TempFile TempFile::Create(const TargetInfo& target, IoError& error, std::uint32_t) {
     if (!detail::Replaceable(target, error))
         return {};
     TempFile t;
@@ -578,6 +598,11 @@ bool MakeWritable(const fs::path& path, IoError& error) {
 // Renames are written through (MOVEFILE_WRITE_THROUGH) and deletes are durable once the call
 // returns on NTFS; a folder handle cannot be flushed without administrator rights.
 void SyncParentFolder(const fs::path&) {}
+
+// A volume can be flushed only by an administrator; each file is flushed on its own.
+bool FlushFileSystems(const std::vector<fs::path>&) {
+    return false;
+}
 
 // NTFS and FAT compare names ignoring case; a folder marked case-sensitive for the Linux
 // subsystem is rare enough to be treated the same, which can only refuse more.

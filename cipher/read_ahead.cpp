@@ -36,8 +36,27 @@ bool ReadAhead::fill(Slot& slot) {
     const auto want = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), length_ - nextOffset_));
     std::size_t got = 0;
-    if (!source_.ReadAt(nextOffset_, slot.data.get(), want, got, slot.error))
+    if (want < kChunk && nextOffset_ + static_cast<std::int64_t>(want) == length_) {
+        // The last chunk asks for one byte more: a read that stops short of it has found the
+        // end of the file, and one that gets it shows the file has grown.
+        if (!source_.ReadOnceAt(nextOffset_, slot.data.get(), want + 1, got, slot.error))
+            return false;
+        if (got > want) {
+            slot.error = io::IoError{0, kSourceChangedReason};
+            return false;
+        }
+        if (got == want) {
+            endSeen_ = true;
+        } else if (got > 0) {
+            std::size_t more = 0;
+            if (!source_.ReadAt(nextOffset_ + static_cast<std::int64_t>(got), slot.data.get() + got,
+                                want - got, more, slot.error))
+                return false;
+            got += more;
+        }
+    } else if (!source_.ReadAt(nextOffset_, slot.data.get(), want, got, slot.error)) {
         return false;
+    }
     if (got != want) {
         slot.error = io::IoError{0, kSourceChangedReason};
         return false;

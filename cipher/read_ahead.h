@@ -46,6 +46,11 @@ public:
     // has been handed out whole. Must not be called again after the last chunk or a failure.
     bool Next(Chunk& chunk, io::IoError& error);
 
+    // After the last chunk: whether its read found the end of the file right after it, so that
+    // the file is known not to have grown meanwhile. False when that was not seen (a length of
+    // whole chunks, a read that came short); the caller then looks for the end itself.
+    bool EndSeen() const { return endSeen_; }
+
     // Whether the chunks are read on a helper thread.
     bool Threaded() const { return worker_.joinable(); }
 
@@ -64,6 +69,7 @@ private:
     std::int64_t length_;
     KeystreamCipher cipher_;      // used by whichever thread reads
     std::int64_t nextOffset_ = 0; // where the next chunk starts (reading thread)
+    bool endSeen_ = false;        // set by the reading thread before it hands out the last chunk
     Slot slots_[kDepth];
 
     // Counts of chunks since the start; a slot is chunk n % kDepth. Guarded by mutex_.

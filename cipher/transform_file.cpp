@@ -114,11 +114,9 @@ bool TransformResult::SourceSide() const {
 TransformResult TransformFile(const fs::path& source, const fs::path& target, std::int32_t seed,
                               const TransformProgress& progress, const TransformOptions& options) {
     io::IoError e;
-    io::File in = io::File::OpenRead(source, e);
+    io::EntryInfo read;
+    io::File in = io::File::OpenRead(source, e, &read);
     if (!in.IsOpen())
-        return fail(TransformStep::OpenSource, source, e);
-    const io::EntryInfo read = in.Info(e);
-    if (e)
         return fail(TransformStep::OpenSource, source, e);
     const std::int64_t length = read.size;
 
@@ -131,10 +129,13 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
         io::SameFile(source, read, earlier.real, earlier.earlier))
         return fail(TransformStep::SameFile, target, "源文件与目标文件是同一个文件");
 
-    io::TempFile out = io::TempFile::Create(earlier, e);
+    // A new target gets the source's rights (less the umask), so that a private file stays
+    // private; its owner may always write it, so that a later job can replace it.
+    io::TempFile out = io::TempFile::Create(earlier, e, (read.mode & 0777) | 0200);
     if (!out.Handle().IsOpen())
         return fail(TransformStep::OpenTarget, target, e);
 
+    bool endSeen = false;
     {
         // The next chunks are read and transformed on the second core while this one is written.
         ReadAhead chunks(in, seed, length);
@@ -155,10 +156,11 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
             }
             done = end;
         }
+        endSeen = chunks.EndSeen();
     }
     // A source that grew while it was read has bytes the target lacks; reporting success (and
     // then perhaps deleting the source) would lose them.
-    if (!sourceEndsAt(in, length, e))
+    if (!endSeen && !sourceEndsAt(in, length, e))
         return fail(TransformStep::Read, source, e);
 
     if (options.verify) {
@@ -179,14 +181,12 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
 TransformResult VerifyTarget(const fs::path& source, const fs::path& target, std::int32_t seed,
                              const TransformResult& done, const std::atomic<bool>* cancel) {
     io::IoError e;
-    io::File in = io::File::OpenRead(source, e);
+    io::EntryInfo now;
+    io::File in = io::File::OpenRead(source, e, &now);
     if (!in.IsOpen())
         return fail(TransformStep::OpenSource, source, e);
-    const io::EntryInfo now = in.Info(e);
     const io::FileId sourceId = now.id;
     const std::int64_t length = now.size;
-    if (e)
-        return fail(TransformStep::Read, source, e);
     if (!(sourceId == done.source) || length != done.length)
         return fail(TransformStep::Read, source, io::IoError{0, kSourceChangedReason});
 
@@ -236,10 +236,8 @@ bool DeleteSource(const fs::path& source, const TransformResult& done, std::stri
         return false;
     }
     e = {};
-    if (io::RemoveFile(source, e)) {
-        io::SyncParentFolder(source);
+    if (io::RemoveFile(source, e))
         return true;
-    }
     reason = e.reason;
     return false;
 }

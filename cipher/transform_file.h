@@ -76,7 +76,8 @@ TransformResult VerifyTarget(const std::filesystem::path& source,
 // path and the reason (the same file under two names too). Empty for success.
 std::string FailureText(const TransformResult& result);
 
-// Deletes a source after its verified job done. Returns false with the reason when it stays;
+// Deletes a source after its verified job done; the caller makes the deletion durable
+// (io::SyncParentFolder), once for many. Returns false with the reason when it stays;
 // it stays too when its name now leads to another file than the one that was read (one saved
 // over it meanwhile), whose content the target does not have.
 bool DeleteSource(const std::filesystem::path& source, const TransformResult& done,

@@ -204,8 +204,16 @@ std::optional<std::string> ReadKey(bool fromStdin, int& failureExit) {
     return first;
 }
 
+namespace {
+// Asked once: a folder of many files makes a bar per file.
+bool errorIsTerminal() {
+    static const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    return terminal;
+}
+} // namespace
+
 ProgressBar::ProgressBar(std::string label)
-    : label_(std::move(label)), active_(::isatty(STDERR_FILENO) == 1) {}
+    : label_(std::move(label)), active_(errorIsTerminal()) {}
 
 ProgressBar::~ProgressBar() {
     Finish();

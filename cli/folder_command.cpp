@@ -54,7 +54,9 @@ int RunFolder(int argc, char** argv, int first) {
         PrintError(std::string("密钥不可用：") + KeyErrorText(seed.error));
         return kExitFailed;
     }
-    fs::create_directory(target, ec); // an existing folder is reused
+    // An existing folder is reused; a new one gets the source folder's rights (less the umask),
+    // so that a private folder's files do not land in a folder others may list.
+    fs::create_directory(target, source, ec);
     if (!fs::is_directory(target, ec)) {
         PrintError("无法创建目标文件夹：" + target);
         return kExitFailed;

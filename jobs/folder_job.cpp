@@ -34,14 +34,11 @@ FolderListing AutoListFiles(const fs::path& folder) {
     // system is still listing the folder could make it skip or repeat names.
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         const fs::path path = it->path();
-        io::IoError e;
-        io::EntryInfo info = io::LinkStat(path, e);
-        if (info.kind == io::EntryKind::Other) {
-            // A symbolic link (or a FIFO, socket, device): only a link that leads to a regular
-            // file counts; stat() never opens anything, so a FIFO cannot block here.
-            info = io::Stat(path, e);
-        }
-        if (info.kind != io::EntryKind::Regular || detail::IsSystemFile(path))
+        // The type comes with the listing where the file system gives it; only a link (or a
+        // file system that does not) is looked up, following the link: only one that leads to
+        // a regular file counts. Nothing is opened, so a FIFO cannot block here.
+        std::error_code typeEc;
+        if (!it->is_regular_file(typeEc) || detail::IsSystemFile(path))
             continue;
         std::string name = ListedFileName(Utf8Path(path.filename()));
         if (name.empty())
@@ -84,7 +81,6 @@ void FolderJob::ProcessFolderFile(FolderFileOutcome& file, FolderJobResult& resu
         result.failures.push_back(file);
     if (onFileDone)
         onFileDone(file);
-    TryRemoveFolder(sourceFolder_);
 }
 
 FolderJobResult FolderJob::Run() {
@@ -143,6 +139,10 @@ FolderJobResult FolderJob::Run() {
         ProcessFolderFile(file, result);
     };
     const jobs::PlanResult ran = jobs::RunPlan(plan, seed_.seed, events, cancel_);
+    // A folder the job has emptied is removed (an empty one it found stays). Trying once at the
+    // end has the outcome of trying after every file, without a failing system call per file.
+    if (!files.empty())
+        TryRemoveFolder(sourceFolder_);
     result.cancelled = ran.cancelled || (cancel_ && cancel_->load());
     result.sourceFolderRemoved =
         !fs::exists(fs::symlink_status(WithoutTrailingSeparator(sourceFolder_), ec));

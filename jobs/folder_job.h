@@ -97,15 +97,14 @@ public:
     std::function<void(const FolderFileOutcome& file)> onFileDone;
 
     // Refuses a key outside the limits before listing; refuses source and target folders that
-    // are one folder; otherwise runs the listing as one plan, trying to remove the source
-    // folder after each file. Files whose targets conflict are held back without being
+    // are one folder; otherwise runs the listing as one plan, then removes the source folder
+    // when the job has emptied it. Files whose targets conflict are held back without being
     // touched, except the first of several upper-case names that share one target ("a.txt"
     // and "A.TXT"): the others fail and keep their sources.
     FolderJobResult Run();
 
 private:
-    // The end of one listed file: its outcome counted and reported, then the attempt to remove
-    // the source folder.
+    // The end of one listed file: its outcome counted and reported.
     void ProcessFolderFile(FolderFileOutcome& file, FolderJobResult& result);
 
     std::filesystem::path sourceFolder_;

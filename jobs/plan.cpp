@@ -2,6 +2,7 @@
 
 #include "key_recovery.h"
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -42,50 +43,129 @@ bool encryptedName(const fs::path& source) {
            (tail[2] == 'R' || tail[2] == 'r');
 }
 
-// One entry: the engine's job, then, when its source is to go, the check and the deletion. A
-// source is deleted only after its own job succeeded and its target was flushed, read back and
-// found equal, and never after a decryption whose result does not look like its type: the key
-// was probably wrong, and the source is the only copy the right key opens.
+// Sources wait for their deletion until this many are written, or this many bytes: then one
+// flush of the file systems covers all their targets, which are read back and compared one by
+// one before each source goes. Flushing after every file would wait for the device once per
+// file; the bounds keep the memory of a long list flat and the deletions close behind the work.
+constexpr std::size_t kFlushFiles = 1024;
+constexpr std::int64_t kFlushBytes = 256ll << 20;
+
+// One entry's job. Its source is to be deleted when the result says so (remove); that happens
+// in Pending::Flush, never before the target is on the device and read back equal, and never
+// after a decryption whose result does not look like its type: the key was probably wrong,
+// and the source is the only copy the right key opens.
 FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const PlanEvents& events,
-                     const std::atomic<bool>* cancel) {
+                     const std::atomic<bool>* cancel, bool& remove) {
     const PlanEntry& entry = plan.entries[i];
-    const bool askAtEnd = static_cast<bool>(events.deleteSource);
     FileOutcome out;
     out.entry = i;
+    remove = false;
     TransformOptions options;
     options.cancel = cancel;
-    options.verify = !askAtEnd && plan.deleteSources;
-    if (events.verifying)
-        options.verifying = [&] { events.verifying(i); };
     out.result = TransformFile(entry.source, entry.target, seed, events.progress, options);
     if (!out.result.ok())
         return out;
     if (encryptedName(entry.source))
         out.suspicion = WrongKeySuspicion(entry.target).value_or(std::string());
-    if (!(askAtEnd ? events.deleteSource(i) : plan.deleteSources))
+    if (!(events.deleteSource ? events.deleteSource(i) : plan.deleteSources))
         return out;
     if (!out.suspicion.empty()) {
         out.sourceKept = true;
         return out;
     }
-    if (askAtEnd) {
-        // The job did not read its target back; it is checked where it now stands.
-        if (events.verifying)
-            events.verifying(i);
-        TransformResult checked =
-            VerifyTarget(entry.source, entry.target, seed, out.result, cancel);
-        if (!checked.ok()) {
-            out.result = std::move(checked);
-            return out;
-        }
-    }
-    std::string reason;
-    if (DeleteSource(entry.source, out.result, reason))
-        out.sourceDeleted = true;
-    else
-        out.deleteError = reason.empty() ? std::string("未知原因") : reason;
+    remove = true;
     return out;
 }
+
+// The outcomes not yet reported, in plan order: those whose sources wait for the flush, and
+// every one after the first of them, so that the events keep the plan's order.
+class Pending {
+public:
+    Pending(const Plan& plan, std::int32_t seed, const PlanEvents& events,
+            const std::atomic<bool>* cancel, PlanResult& result)
+        : plan_(plan), seed_(seed), events_(events), cancel_(cancel), result_(result) {}
+
+    // Reports out at once, or after the sources before it were dealt with.
+    void Add(FileOutcome out, bool remove) {
+        if (!remove && items_.empty())
+            return Report(out);
+        if (remove)
+            bytes_ += out.result.length;
+        items_.push_back({std::move(out), remove});
+        if (items_.size() >= kFlushFiles || bytes_ >= kFlushBytes)
+            Flush();
+    }
+
+    void Flush() {
+        std::vector<fs::path> targets;
+        for (const Item& item : items_)
+            if (item.remove)
+                targets.push_back(plan_.entries[item.out.entry].target);
+        // One flush for many files; a single one is flushed on its own in VerifyTarget.
+        const bool flushed = targets.size() > 1 && io::FlushFileSystems(targets);
+        std::vector<fs::path> deleted; // one deleted source of each folder
+        for (Item& item : items_) {
+            if (item.remove)
+                Delete(item.out, flushed, deleted);
+            Report(item.out);
+        }
+        // The deletions are made durable too, once per folder.
+        for (const fs::path& source : deleted)
+            io::SyncParentFolder(source);
+        items_.clear();
+        bytes_ = 0;
+    }
+
+private:
+    struct Item {
+        FileOutcome out;
+        bool remove = false;
+    };
+
+    void Delete(FileOutcome& out, bool flushed, std::vector<fs::path>& deleted) {
+        const PlanEntry& entry = plan_.entries[out.entry];
+        if (events_.verifying)
+            events_.verifying(out.entry);
+        TransformResult checked =
+            VerifyTarget(entry.source, entry.target, seed_, out.result, cancel_);
+        if (!checked.ok()) {
+            out.result = std::move(checked);
+            return;
+        }
+        // The target's name must be on the device before the source goes.
+        if (!flushed)
+            io::SyncParentFolder(entry.target);
+        std::string reason;
+        if (!DeleteSource(entry.source, out.result, reason)) {
+            out.deleteError = reason.empty() ? std::string("未知原因") : reason;
+            return;
+        }
+        out.sourceDeleted = true;
+        const fs::path folder = entry.source.parent_path();
+        if (std::none_of(deleted.begin(), deleted.end(),
+                         [&](const fs::path& p) { return p.parent_path() == folder; }))
+            deleted.push_back(entry.source);
+    }
+
+    void Report(const FileOutcome& out) {
+        if (out.result.step == TransformStep::Cancelled)
+            result_.cancelled = true;
+        else if (out.ok())
+            ++result_.done;
+        else
+            ++result_.failed;
+        if (events_.fileDone)
+            events_.fileDone(out);
+    }
+
+    const Plan& plan_;
+    std::int32_t seed_;
+    const PlanEvents& events_;
+    const std::atomic<bool>* cancel_;
+    PlanResult& result_;
+    std::vector<Item> items_;
+    std::int64_t bytes_ = 0;
+};
 
 } // namespace
 
@@ -123,6 +203,7 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
                 held[c.entry] = &c;
         }
     }
+    Pending pending(plan, seed, events, cancel, result);
     for (std::size_t i = 0; i < plan.entries.size(); ++i) {
         if (stopped(cancel)) {
             result.cancelled = true;
@@ -131,23 +212,21 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
         if (events.fileStarted)
             events.fileStarted(i);
         FileOutcome out;
+        bool remove = false;
         if (held[i]) {
             out.entry = i;
             out.heldBack = *held[i];
         } else {
-            out = runEntry(plan, i, seed, events, cancel);
+            out = runEntry(plan, i, seed, events, cancel, remove);
         }
-        if (out.result.step == TransformStep::Cancelled)
-            result.cancelled = true;
-        else if (out.ok())
-            ++result.done;
-        else
-            ++result.failed;
-        if (events.fileDone)
-            events.fileDone(out);
-        if (result.cancelled)
+        const bool cancelledHere = out.result.step == TransformStep::Cancelled;
+        pending.Add(std::move(out), remove);
+        if (cancelledHere)
             break;
     }
+    // Jobs already done keep their promise: their targets are checked and their sources go
+    // (unless the cancellation stops the check too, which then keeps them).
+    pending.Flush();
     return result;
 }
 

@@ -16,8 +16,8 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -90,7 +90,7 @@ TEST(Transform, LongerEarlierTargetIsReplacedByExactlyTheSourceLength) {
 
 #ifndef _WIN32
 // POSIX rights, FIFOs, devices, mounts, rlimits and fork.
-TEST(Transform, TargetKeepsEarlierRightsOrGetsThoseOfANewFile) {
+TEST(Transform, TargetKeepsEarlierRightsOrGetsTheSourcesLessTheUmask) {
     TempDir dir;
     WriteBytes(dir / "src", PatternBytes(10));
     WriteBytes(dir / "old", PatternBytes(10));
@@ -106,6 +106,15 @@ TEST(Transform, TargetKeepsEarlierRightsOrGetsThoseOfANewFile) {
     ASSERT_TRUE(r.ok());
     ::stat((dir / "new").c_str(), &st);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    // A private source makes a private target; a read-only one a target its owner may replace.
+    for (const auto& [source, target] : {std::pair{0600u, 0600u}, std::pair{0444u, 0644u}}) {
+        ::chmod((dir / "src").c_str(), source);
+        fs::remove(dir / "new");
+        ASSERT_TRUE(TransformFile(dir / "src", dir / "new", kSeed).ok());
+        ::stat((dir / "new").c_str(), &st);
+        EXPECT_EQ(st.st_mode & 07777, target) << std::oct << source;
+    }
 }
 
 TEST(Transform, RefusesTheSameFileUnderAnotherName) {

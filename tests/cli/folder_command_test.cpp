@@ -41,6 +41,19 @@ TEST(CliFolder, CreatesTheZrFolderAndLeadsBack) {
     EXPECT_TRUE(fs::exists(dir / "dataZR" / "B.DOC")) << "no deletion unless asked";
 }
 
+TEST(CliFolder, APrivateFolderGivesAPrivateFolderOfPrivateFiles) {
+    TempDir dir;
+    fs::create_directory(dir / "data");
+    WriteBytes(dir / "data" / "a.txt", PatternBytes(10));
+    fs::permissions(dir / "data", fs::perms::owner_all);
+    fs::permissions(dir / "data" / "a.txt", fs::perms::owner_read | fs::perms::owner_write);
+    const auto r = RunCli({"folder", (dir / "data").string(), "--key-stdin"}, "k\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(fs::status(dir / "dataZR").permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(dir / "dataZR" / "A.TXT.ZR").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST(CliFolder, OneLinePerFailedFileAndExitOne) {
     TempDir dir;
     fs::create_directory(dir / "src");

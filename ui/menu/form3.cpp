@@ -297,9 +297,11 @@ void Form3::Command1_clicked() {
     auto& record = zr::app::Record();
     record.SourceFolder = S + sep;
     const QString T = QString::fromStdU16String(zr::FolderTargetFor(S.toStdU16String()));
-    // An existing folder is reused, and one that cannot be made is left to the folder job.
+    // An existing folder is reused, and one that cannot be made is left to the folder job. A
+    // new one gets the source folder's rights (less the umask): a private folder stays private.
     std::error_code ec;
-    std::filesystem::create_directory(zr::platform::PathFromText(T), ec);
+    std::filesystem::create_directory(zr::platform::PathFromText(T), zr::platform::PathFromText(S),
+                                      ec);
     record.TargetFolder = T + sep;
 
     if (zr::app::SingleFileWindow* f1 = SingleFile()) {
