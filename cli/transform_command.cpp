@@ -27,13 +27,18 @@ int RunTransform(int argc, char** argv, int first) {
         PrintUsageError("源文件名不能为空");
         return kExitUsage;
     }
-    // ".zr" alone, or "dir/.ZR", loses its whole name by the ".ZR" rule.
-    if (!targetGiven && !std::filesystem::path(target).has_filename()) {
+    // ".zr" alone, or "dir/.ZR", loses its whole name by the ".ZR" rule; "dir/..zr" keeps only
+    // ".", the folder itself.
+    if (!targetGiven && !jobs::NamesAFile(PathFromUtf8(target))) {
         PrintUsageError("由源文件名 " + source + " 得出的目标文件名为空，请给出目标文件");
         return kExitUsage;
     }
     if (target.empty()) {
         PrintUsageError("目标文件名不能为空");
+        return kExitUsage;
+    }
+    if (!jobs::NamesAFile(PathFromUtf8(target))) {
+        PrintUsageError("不是文件名：" + target);
         return kExitUsage;
     }
 

@@ -13,12 +13,7 @@ std::string ListedFileName(std::string_view name) {
     if (first == std::string_view::npos)
         return {};
     const auto last = name.find_last_not_of(' ');
-    std::string out(name.substr(first, last - first + 1));
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
+    return UpperCaseAscii(name.substr(first, last - first + 1));
 }
 
 FolderListing AutoListFiles(const fs::path& folder) {
@@ -40,9 +35,8 @@ FolderListing AutoListFiles(const fs::path& folder) {
         std::error_code typeEc;
         if (!it->is_regular_file(typeEc) || detail::IsSystemFile(path))
             continue;
+        // A name of blanks only lists as empty and gets no target name: the plan fails it.
         std::string name = ListedFileName(Utf8Path(path.filename()));
-        if (name.empty())
-            continue;
         listing.entries.push_back({path, std::move(name)});
     }
     if (ec)

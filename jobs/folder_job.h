@@ -28,14 +28,16 @@ struct FolderListing {
     std::string error;                // why the listing failed or stopped; empty when it ended
 };
 
-// The listed name: blanks trimmed at both ends, ASCII letters in upper case. Other characters
-// stay as they are: the target names only need to be the same on every system, and a full
-// Unicode case mapping would make them depend on the library's tables.
+// The listed name: blanks trimmed at both ends, ASCII letters in upper case (UpperCaseAscii, so
+// a double-byte name keeps its characters). Other characters stay as they are: the target names
+// only need to be the same on every system, and a full Unicode case mapping would make them
+// depend on the library's tables.
 std::string ListedFileName(std::string_view name);
 
 // The regular files directly inside folder, hidden ones included; folders, FIFOs, sockets,
 // devices, links to anything but a regular file and (on Windows) system files are left out
-// without being opened. A link to a file is listed under the link's own name.
+// without being opened. A link to a file is listed under the link's own name; a file whose name
+// is blanks only is listed with an empty name, which gives no target name.
 FolderListing AutoListFiles(const std::filesystem::path& folder);
 
 // The path with trailing separators removed (a root stays as it is).

@@ -33,8 +33,9 @@ struct Plan {
 };
 
 enum class ConflictKind {
-    SameFile,       // the target is the entry's own source, under this or another name
-    SharedTarget,   // another entry writes the same target
+    NoTargetName, // the target names no file ("…/", "…/.", "…/.."): a ".ZR" rule left nothing
+    SameFile,     // the target is the entry's own source, under this or another name
+    SharedTarget, // another entry writes the same target
     TargetIsSource, // the target is another entry's source
     SourceIsTarget, // the source is another entry's target
 };
@@ -60,6 +61,10 @@ struct PlanCheck {
 // as far as it exists, and by identity where it exists) and their name, ignoring letter case
 // where the folder does.
 PlanCheck CheckPlan(const Plan& plan);
+
+// Whether a target path ends in the name of a file: not empty, no separator at its end, and
+// neither "." nor "..", which name folders.
+bool NamesAFile(const std::filesystem::path& target);
 
 // What a conflict means for its entry, in Simplified Chinese (UTF-8).
 std::string ConflictReason(ConflictKind kind);

@@ -1,6 +1,7 @@
 #include "plan.h"
 
 #include "file_io.h"
+#include "target_name.h"
 
 #include <algorithm>
 #include <numeric>
@@ -17,12 +18,27 @@ namespace {
 using Native = fs::path::string_type;
 
 // ASCII letters only, as the folder job's upper-case names: the result must not depend on the
-// library's Unicode tables.
-Native foldCase(Native s) {
-    for (auto& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<Native::value_type>(c - 'a' + 'A');
-    return s;
+// library's Unicode tables. POSIX names are bytes, judged one name of the path at a time: a
+// double-byte name (GBK, Big5) keeps the bytes that follow its lead bytes, which are no letters.
+template <class Char> std::basic_string<Char> foldCase(const std::basic_string<Char>& s) {
+    if constexpr (sizeof(Char) == 1) {
+        std::basic_string<Char> out;
+        out.reserve(s.size());
+        for (std::size_t at = 0;;) {
+            const std::size_t end = std::min(s.find('/', at), s.size());
+            out += UpperCaseAscii(std::string_view(s).substr(at, end - at));
+            if (end == s.size())
+                return out;
+            out += '/';
+            at = end + 1;
+        }
+    } else {
+        std::basic_string<Char> out = s;
+        for (auto& c : out)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<Char>(c - 'a' + 'A');
+        return out;
+    }
 }
 
 // A name in a folder known by its identity: the same for every path to that folder.
@@ -199,9 +215,14 @@ PlanCheck CheckPlan(const Plan& plan) {
     const std::size_t n = plan.entries.size();
     std::vector<Place> places(2 * n);
     Folders folders;
+    PlanCheck check;
     for (std::size_t i = 0; i < n; ++i) {
         places[2 * i] = locate(plan.entries[i].source, folders);
-        places[2 * i + 1] = locate(plan.entries[i].target, folders);
+        // A target without a file's name would be its folder: it takes no part in the rest.
+        if (NamesAFile(plan.entries[i].target))
+            places[2 * i + 1] = locate(plan.entries[i].target, folders);
+        else
+            check.conflicts.push_back({i, ConflictKind::NoTargetName, i});
     }
 
     std::unordered_map<io::FileId, std::size_t, KeyHash> byId;
@@ -243,7 +264,6 @@ PlanCheck CheckPlan(const Plan& plan) {
             names.emplace_back(classes.Find(node), node % 2 == 1, node / 2);
     std::sort(names.begin(), names.end());
 
-    PlanCheck check;
     auto& out = check.conflicts;
     std::vector<std::size_t> S, T;
     for (std::size_t at = 0; at < names.size();) {
@@ -280,8 +300,15 @@ PlanCheck CheckPlan(const Plan& plan) {
     return check;
 }
 
+bool NamesAFile(const fs::path& target) {
+    const fs::path leaf = target.filename();
+    return !leaf.empty() && leaf != "." && leaf != "..";
+}
+
 std::string ConflictReason(ConflictKind kind) {
     switch (kind) {
+    case ConflictKind::NoTargetName:
+        return "得不出目标文件名";
     case ConflictKind::SameFile:
         return "目标就是源文件";
     case ConflictKind::SharedTarget:

@@ -45,6 +45,18 @@ TEST(CliBatch, ConflictingListsAreRefusedWithNothingTouched) {
     EXPECT_EQ(ReadBytes(dir / "doc.txt.ZR"), PatternBytes(100, 4));
 }
 
+TEST(CliBatch, ASourceThatGivesNoTargetNameIsRefused) {
+    TempDir dir;
+    WriteBytes(dir / ".zr", PatternBytes(10));
+    const auto r = RunCli({"batch", "--key-stdin", (dir / ".zr").string()}, "k\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(
+        r.err.find((dir / ".zr").string() + " → " + dir.path().string() + "/（得不出目标文件名）"),
+        std::string::npos)
+        << r.err;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{".zr"});
+}
+
 TEST(CliBatch, RunsEveryFileByteExactAndReportsEachFailure) {
     TempDir dir;
     fs::create_directories(dir / "out");

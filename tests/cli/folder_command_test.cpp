@@ -73,6 +73,20 @@ TEST(CliFolder, OneLinePerFailedFileAndExitOne) {
     EXPECT_TRUE(fs::exists(dir / "srcZR" / "OK.ZR"));
 }
 
+TEST(CliFolder, NamesThatGiveNoTargetNameAreFailuresNotFolders) {
+    TempDir dir;
+    fs::create_directory(dir / "src");
+    WriteBytes(dir / "src" / ".zr", PatternBytes(10));
+    WriteBytes(dir / "src" / " ", PatternBytes(10));
+    const auto r = RunCli({"folder", (dir / "src").string(), "--key-stdin"}, "k\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(LineCount(r.err), 2) << r.err;
+    EXPECT_NE(r.err.find("未处理 " + (dir / "src" / ".zr").string() + "：得不出目标文件名"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(fs::is_empty(dir / "srcZR"));
+}
+
 TEST(CliFolder, RefusedKeyCreatesNoFolder) {
     TempDir dir;
     fs::create_directory(dir / "src");

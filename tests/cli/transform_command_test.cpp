@@ -125,6 +125,12 @@ TEST(CliTransform, MissingKeyAndWrongUsage) {
     const auto bare = RunCli({"transform", (dir / ".zr").string(), "--key-stdin"}, "k\n");
     EXPECT_EQ(bare.exitCode, 2);
     EXPECT_NE(bare.err.find("得出的目标文件名为空"), std::string::npos) << bare.err;
+    WriteBytes(dir / "..zr", PatternBytes(10)); // would leave ".", the folder itself
+    EXPECT_EQ(RunCli({"transform", (dir / "..zr").string(), "--key-stdin"}, "k\n").exitCode, 2);
+    const auto folder = RunCli(
+        {"transform", (dir / "a").string(), dir.path().string() + "/", "--key-stdin"}, "k\n");
+    EXPECT_EQ(folder.exitCode, 2);
+    EXPECT_NE(folder.err.find("不是文件名"), std::string::npos) << folder.err;
 }
 
 TEST(CliTransform, MissingSourceFailsWithTheReason) {

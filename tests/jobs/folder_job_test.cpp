@@ -60,6 +60,7 @@ TEST(ListedFileName, TrimsBlanksAndUpperCasesAsciiOnly) {
     EXPECT_EQ(zr::ListedFileName("   "), "");
     EXPECT_EQ(zr::ListedFileName("été 报告.txt"), "éTé 报告.TXT");
     EXPECT_EQ(zr::ListedFileName("a\tb"), "A\tB") << "only blanks are trimmed";
+    EXPECT_EQ(zr::ListedFileName(" \xB0\x61.txt"), "\xB0\x61.TXT") << "GBK B0 61 stays itself";
 }
 
 TEST(FolderJob, UpperCaseTargetsWithTheZrRuleAndTheEnginesBytes) {
@@ -255,6 +256,27 @@ TEST(FolderJob, AMissingTargetFolderFailsEveryFileAndAMissingSourceIsAListingErr
     fs::remove_all(f.source);
     r = f.Run("k", false);
     EXPECT_FALSE(r.listingError.empty());
+}
+
+TEST(FolderJob, NamesThatGiveNoTargetNameFailWithTheirSourceKept) {
+    Folders f;
+    // Blanks only list as an empty name; the ".ZR" rule leaves the target folder itself, or ".".
+    for (const char* name : {"  ", ".zr", "..ZR"})
+        WriteBytes(f.source / name, PatternBytes(10));
+    WriteBytes(f.source / "ok", PatternBytes(10));
+    const FolderJobResult r = f.Run("k", true);
+    EXPECT_EQ(r.doneCount, 1);
+    EXPECT_EQ(r.failedCount, 3);
+    std::vector<std::string> reasons;
+    for (const auto& failure : r.failures)
+        reasons.push_back(failure.reason);
+    std::sort(reasons.begin(), reasons.end());
+    const std::string in = f.source.string() + "/";
+    EXPECT_EQ(reasons, (std::vector<std::string>{"未处理 " + in + "  ：得不出目标文件名",
+                                                 "未处理 " + in + "..ZR：得不出目标文件名",
+                                                 "未处理 " + in + ".zr：得不出目标文件名"}));
+    EXPECT_EQ(NamesIn(f.source), (std::vector<std::string>{"  ", "..ZR", ".zr"}));
+    EXPECT_EQ(NamesIn(f.target), (std::vector<std::string>{"OK.ZR"}));
 }
 
 TEST(TryRemoveFolder, RemovesOnlyARealEmptyFolder) {

@@ -96,6 +96,19 @@ TEST(PlanCheck, ALinkedFolderIsTheFolderItLeadsTo) {
                      {2, ConflictKind::TargetIsSource}}));
 }
 
+TEST(PlanCheck, ATargetThatNamesNoFileIsRefused) {
+    TempDir dir;
+    WriteBytes(dir / "a", PatternBytes(10));
+    const Plan plan{{{dir / "a", dir.path() / ""},
+                     {dir / "a", dir / "."},
+                     {dir / "a", dir / ".."},
+                     {dir / "a", dir / "a.ZR"}}};
+    EXPECT_EQ(KindsOf(plan), (Kinds{{0, ConflictKind::NoTargetName},
+                                    {1, ConflictKind::NoTargetName},
+                                    {2, ConflictKind::NoTargetName}}));
+    EXPECT_EQ(zr::jobs::ConflictReason(ConflictKind::NoTargetName), "得不出目标文件名");
+}
+
 TEST(PlanCheck, LetterCaseCountsWhereTheFolderKeepsIt) {
     TempDir dir;
     WriteBytes(dir / "a.txt", PatternBytes(10));

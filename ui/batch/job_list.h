@@ -27,7 +27,8 @@ QString BareName(const QString& path);
 // The target of one file: folder + the native separator + bare name when a folder was chosen
 // (a folder that already ends in a separator, such as a drive's root, gets a second one and is
 // kept so), or the source itself; then the ".ZR" rule: a name ending in ".ZR" in any letter
-// case loses it, any other name gets ".ZR".
+// case loses it, any other name gets ".ZR". A bare name the rule leaves empty (".zr") gives the
+// folder itself, which the plan check refuses as naming no file (jobs::NamesAFile).
 QString TargetFor(const SelectedFile& file, const std::optional<QString>& folder);
 
 // Whether source is already listed: exact, case-sensitive comparison of the whole path.

@@ -135,7 +135,8 @@ void Form1::C_Ok_clicked() {
     if (source.isEmpty())
         return Refuse(QStringLiteral("必须有源文件名！"), kNote, MessageIcon::Question,
                       ui_->T_SourceFile);
-    if (target.isEmpty())
+    // A folder ("dir/", or what the ".ZR" rule leaves of "dir/.zr") is no target file name either.
+    if (target.isEmpty() || !jobs::NamesAFile(PathOf(target)))
         return Refuse(QStringLiteral("必须有目标文件名！"), kNote, MessageIcon::Question,
                       ui_->T_TargetFile);
     if (source == target)

@@ -156,6 +156,8 @@ TEST_F(SingleFileWindow, ChecksRunInOrderWithTheirMessagesAndFocus) {
     } cases[] = {
         {"", "", "k", "x", "必须有源文件名！", "注意：", MessageIcon::Question, "T_SourceFile"},
         {" ", "", "k", "x", "必须有目标文件名！", "注意：", MessageIcon::Question, "T_TargetFile"},
+        {existing, Q(dir.path()) + "/", "k", "k", "必须有目标文件名！", "注意：",
+         MessageIcon::Question, "T_TargetFile"},
         {existing, existing, "k", "x", "源文件[路径和文件名]不能与目标文件[路径和文件名]相同！",
          "注意！", MessageIcon::None, "T_SourceFile"},
         {missing, missing + ".ZR", "k", "x", "确认密钥不对！", "注意：", MessageIcon::Question,
