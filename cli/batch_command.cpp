@@ -43,15 +43,15 @@ int RunBatch(int argc, char** argv, int first) {
             PrintUsageError("不是文件名：" + source);
             return kExitUsage;
         }
-        plan.entries.push_back({PathFromUtf8(source), TargetOf(source, folder)});
+        plan.Add(PathFromUtf8(source), TargetOf(source, folder));
     }
     // Before the key is asked for: a list that cannot run needs none.
     const jobs::PlanCheck check = jobs::CheckPlan(plan);
     if (!check.ok()) {
         PrintError(jobs::kConflictHeading);
         for (std::size_t i : check.Entries())
-            PrintError(Utf8Path(plan.entries[i].source) + " → " + Utf8Path(plan.entries[i].target) +
-                       "（" + jobs::ConflictReason(check.FirstOf(i).kind) + "）");
+            PrintError(Utf8Path(plan.Source(i)) + " → " + Utf8Path(plan.Target(i)) + "（" +
+                       jobs::ConflictReason(check.FirstOf(i).kind) + "）");
         return kExitFailed;
     }
 
@@ -68,16 +68,16 @@ int RunBatch(int argc, char** argv, int first) {
     InterruptGuard interrupt;
     std::optional<ProgressBar> bar;
     jobs::PlanEvents events;
-    events.fileStarted = [&](std::size_t i) { bar.emplace(Utf8Path(plan.entries[i].target)); };
+    events.fileStarted = [&](std::size_t i) { bar.emplace(Utf8Path(plan.Target(i))); };
     events.progress = [&](std::int64_t done, std::int64_t length) {
         bar->Update(ProgressPercent(done, length));
     };
     events.fileDone = [&](const jobs::FileOutcome& out) {
         bar.reset();
         if (!out.ok())
-            PrintError(jobs::FailureText(out, plan.entries[out.entry]));
+            PrintError(jobs::FailureText(out, plan.Entry(out.entry)));
         else if (!out.suspicion.empty())
-            PrintError(jobs::SuspicionText(out, plan.entries[out.entry]));
+            PrintError(jobs::SuspicionText(out, plan.Entry(out.entry)));
     };
     const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());
     if (result.refused) {

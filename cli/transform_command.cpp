@@ -61,7 +61,7 @@ int RunTransform(int argc, char** argv, int first) {
     };
     std::string failure, suspicion;
     events.fileDone = [&](const jobs::FileOutcome& out) {
-        failure = jobs::FailureText(out, plan.entries[0]);
+        failure = jobs::FailureText(out, plan.Entry(0));
         suspicion = out.suspicion;
     };
     const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());

@@ -16,15 +16,12 @@ std::string ListedFileName(std::string_view name) {
     return UpperCaseAscii(name.substr(first, last - first + 1));
 }
 
-FolderListing AutoListFiles(const fs::path& folder) {
-    FolderListing listing;
+std::string AutoListFiles(const fs::path& folder, const ListedFile& add) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
-    if (ec) {
-        listing.error =
-            "无法列出文件夹 " + Utf8Path(folder) + " 的内容（" + io::ReasonText(ec.value()) + "）";
-        return listing;
-    }
+    if (ec)
+        return "无法列出文件夹 " + Utf8Path(folder) + " 的内容（" + io::ReasonText(ec.value()) +
+               "）";
     // The whole listing is taken before any file is worked on: deleting sources while the
     // system is still listing the folder could make it skip or repeat names.
     for (; it != fs::directory_iterator(); it.increment(ec)) {
@@ -36,13 +33,12 @@ FolderListing AutoListFiles(const fs::path& folder) {
         if (!it->is_regular_file(typeEc) || detail::IsSystemFile(path))
             continue;
         // A name of blanks only lists as empty and gets no target name: the plan fails it.
-        std::string name = ListedFileName(Utf8Path(path.filename()));
-        listing.entries.push_back({path, std::move(name)});
+        add(path, ListedFileName(Utf8Path(path.filename())));
     }
     if (ec)
-        listing.error = "列出文件夹 " + Utf8Path(folder) + " 的内容时出错（" +
-                        io::ReasonText(ec.value()) + "）";
-    return listing;
+        return "列出文件夹 " + Utf8Path(folder) + " 的内容时出错（" + io::ReasonText(ec.value()) +
+               "）";
+    return {};
 }
 
 fs::path WithoutTrailingSeparator(const fs::path& folder) {
@@ -90,52 +86,58 @@ FolderJobResult FolderJob::Run() {
         return result;
     }
 
-    FolderListing listing = AutoListFiles(sourceFolder_);
-    result.listingError = std::move(listing.error);
     const fs::path targetFolder = WithoutTrailingSeparator(targetFolder_);
-    std::vector<FolderFileOutcome> files;
     jobs::Plan plan;
     plan.deleteSources = deleteSource_;
     // Upper-case names that collide ("a.txt" and "A.TXT") share a target: the first runs.
     plan.onConflict = jobs::Plan::OnConflict::HoldBack;
-    for (FolderEntry& entry : listing.entries) {
-        // The ".ZR" rule on TargetFolder + name: with a separator before the name it depends
-        // on the name alone.
+    // The listed names, one after the other: a large folder is held as text, not as objects.
+    std::string names;
+    std::vector<std::size_t> nameEnds;
+    result.listingError =
+        AutoListFiles(sourceFolder_, [&](const fs::path& source, std::string name) {
+            // The ".ZR" rule on TargetFolder + name: with a separator before the name it depends
+            // on the name alone.
+            plan.Add(source, targetFolder / PathFromUtf8(TargetNameFor(name)));
+            names += name;
+            nameEnds.push_back(names.size());
+        });
+    const auto fileOf = [&](std::size_t i) {
         FolderFileOutcome file;
-        file.name = std::move(entry.name);
-        file.source = std::move(entry.source);
-        file.target = targetFolder / PathFromUtf8(TargetNameFor(file.name));
-        plan.entries.push_back({file.source, file.target});
-        files.push_back(std::move(file));
-    }
+        const std::size_t begin = i == 0 ? 0 : nameEnds[i - 1];
+        file.name = names.substr(begin, nameEnds[i] - begin);
+        file.source = plan.Source(i);
+        file.target = plan.Target(i);
+        return file;
+    };
 
-    const int total = static_cast<int>(files.size());
+    const int total = static_cast<int>(plan.Size());
     jobs::PlanEvents events;
     events.fileStarted = [&](std::size_t i) {
         if (onFileStart)
-            onFileStart(files[i], static_cast<int>(i), total);
+            onFileStart(fileOf(i), static_cast<int>(i), total);
     };
     events.progress = onProgress;
     if (onVerifying)
         events.verifying = [this](std::size_t) { onVerifying(); };
     events.fileDone = [&](const jobs::FileOutcome& out) {
-        FolderFileOutcome& file = files[out.entry];
+        FolderFileOutcome file = fileOf(out.entry);
         file.transformed = !out.heldBack && out.result.ok();
         file.sourceDeleted = out.sourceDeleted;
         const bool collided = out.heldBack &&
                               out.heldBack->kind == jobs::ConflictKind::SharedTarget &&
-                              files[out.heldBack->other].name == file.name;
+                              plan.TargetName(out.heldBack->other) == plan.TargetName(out.entry);
         file.reason = collided
                           ? "未处理 " + Utf8Path(file.source) + "：目标文件 " +
                                 Utf8Path(file.target) + " 已由名字只有大小写不同的另一个文件写入"
-                          : jobs::FailureText(out, plan.entries[out.entry]);
-        file.notice = jobs::SuspicionText(out, plan.entries[out.entry]);
+                          : jobs::FailureText(out, {file.source, file.target});
+        file.notice = jobs::SuspicionText(out, {file.source, file.target});
         ProcessFolderFile(file, result);
     };
     const jobs::PlanResult ran = jobs::RunPlan(plan, seed_.seed, events, cancel_);
     // A folder the job has emptied is removed (an empty one it found stays). Trying once at the
     // end has the outcome of trying after every file, without a failing system call per file.
-    if (!files.empty())
+    if (!plan.Empty())
         TryRemoveFolder(sourceFolder_);
     result.cancelled = ran.cancelled || (cancel_ && cancel_->load());
     result.sourceFolderRemoved =

@@ -17,16 +17,9 @@
 
 namespace zr {
 
-// One file of a folder listing.
-struct FolderEntry {
-    std::filesystem::path source; // the folder joined with the name as it is on the disk
-    std::string name;             // ListedFileName of the name on the disk, UTF-8
-};
-
-struct FolderListing {
-    std::vector<FolderEntry> entries; // in the order the system lists them
-    std::string error;                // why the listing failed or stopped; empty when it ended
-};
+// Receives one file of a folder listing: the folder joined with the name as it is on the
+// disk, and ListedFileName of that name (UTF-8).
+using ListedFile = std::function<void(const std::filesystem::path& source, std::string name)>;
 
 // The listed name: blanks trimmed at both ends, ASCII letters in upper case (UpperCaseAscii, so
 // a double-byte name keeps its characters). Other characters stay as they are: the target names
@@ -37,8 +30,10 @@ std::string ListedFileName(std::string_view name);
 // The regular files directly inside folder, hidden ones included; folders, FIFOs, sockets,
 // devices, links to anything but a regular file and (on Windows) system files are left out
 // without being opened. A link to a file is listed under the link's own name; a file whose name
-// is blanks only is listed with an empty name, which gives no target name.
-FolderListing AutoListFiles(const std::filesystem::path& folder);
+// is blanks only is listed with an empty name, which gives no target name. Each is handed to
+// add in the order the system lists them. Returns why the listing failed or stopped, empty when
+// it ended.
+std::string AutoListFiles(const std::filesystem::path& folder, const ListedFile& add);
 
 // The path with trailing separators removed (a root stays as it is).
 std::filesystem::path WithoutTrailingSeparator(const std::filesystem::path& folder);

@@ -27,6 +27,75 @@ fs::path PathFromUtf8(std::string_view text) {
 
 namespace jobs {
 
+Plan::Plan(std::initializer_list<PlanEntry> entries, bool deleteSources_)
+    : deleteSources(deleteSources_) {
+    Reserve(entries.size());
+    for (const PlanEntry& e : entries)
+        Add(e.source, e.target);
+}
+
+std::uint32_t Plan::folderIndex(Text folder) {
+    // Most entries share the folder of the one before.
+    if (!at_.empty() && folders_[at_.back().targetFolder] == folder)
+        return at_.back().targetFolder;
+    if (!at_.empty() && folders_[at_.back().sourceFolder] == folder)
+        return at_.back().sourceFolder;
+    const auto [it, added] = folderIndex_.try_emplace(std::basic_string<Char>(folder),
+                                                      static_cast<std::uint32_t>(folders_.size()));
+    if (added)
+        folders_.emplace_back(folder);
+    return it->second;
+}
+
+namespace {
+// Where the name of a path's text begins: after its last separator (and root name).
+std::size_t nameStart(const fs::path& path) {
+    return path.native().size() - path.filename().native().size();
+}
+} // namespace
+
+void Plan::Add(const fs::path& source, const fs::path& target) {
+    const Plan::Text s = source.native(), t = target.native();
+    const std::size_t sn = nameStart(source), tn = nameStart(target);
+    At at{};
+    at.sourceFolder = folderIndex(s.substr(0, sn));
+    at.targetFolder = folderIndex(t.substr(0, tn));
+    at.sourceName = names_.size();
+    names_.append(s.substr(sn));
+    at.targetName = names_.size();
+    names_.append(t.substr(tn));
+    at_.push_back(at);
+}
+
+void Plan::Reserve(std::size_t entries) {
+    at_.reserve(entries);
+}
+
+Plan::Text Plan::SourceName(std::size_t i) const {
+    return Text(names_).substr(at_[i].sourceName, at_[i].targetName - at_[i].sourceName);
+}
+
+Plan::Text Plan::TargetName(std::size_t i) const {
+    const std::size_t end = i + 1 < at_.size() ? at_[i + 1].sourceName : names_.size();
+    return Text(names_).substr(at_[i].targetName, end - at_[i].targetName);
+}
+
+fs::path Plan::Source(std::size_t i) const {
+    std::basic_string<Char> text(SourceFolder(i));
+    text.append(SourceName(i));
+    return fs::path(std::move(text));
+}
+
+fs::path Plan::Target(std::size_t i) const {
+    std::basic_string<Char> text(TargetFolder(i));
+    text.append(TargetName(i));
+    return fs::path(std::move(text));
+}
+
+PlanEntry Plan::Entry(std::size_t i) const {
+    return {Source(i), Target(i)};
+}
+
 namespace {
 
 bool stopped(const std::atomic<bool>* cancel) {
@@ -56,7 +125,7 @@ constexpr std::int64_t kFlushBytes = 256ll << 20;
 // and the source is the only copy the right key opens.
 FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const PlanEvents& events,
                      const std::atomic<bool>* cancel, bool& remove) {
-    const PlanEntry& entry = plan.entries[i];
+    const PlanEntry entry = plan.Entry(i);
     FileOutcome out;
     out.entry = i;
     remove = false;
@@ -100,7 +169,7 @@ public:
         std::vector<fs::path> targets;
         for (const Item& item : items_)
             if (item.remove)
-                targets.push_back(plan_.entries[item.out.entry].target);
+                targets.push_back(plan_.Target(item.out.entry));
         // One flush for many files; a single one is flushed on its own in VerifyTarget.
         const bool flushed = targets.size() > 1 && io::FlushFileSystems(targets);
         std::vector<fs::path> deleted; // one deleted source of each folder
@@ -123,7 +192,7 @@ private:
     };
 
     void Delete(FileOutcome& out, bool flushed, std::vector<fs::path>& deleted) {
-        const PlanEntry& entry = plan_.entries[out.entry];
+        const PlanEntry entry = plan_.Entry(out.entry);
         if (events_.verifying)
             events_.verifying(out.entry);
         TransformResult checked =
@@ -191,7 +260,7 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
                    const std::atomic<bool>* cancel) {
     PlanResult result;
     result.check = CheckPlan(plan);
-    std::vector<const Conflict*> held(plan.entries.size(), nullptr);
+    std::vector<const Conflict*> held(plan.Size(), nullptr);
     if (!result.check.ok()) {
         if (plan.onConflict == Plan::OnConflict::Refuse) {
             result.refused = true;
@@ -204,7 +273,7 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
         }
     }
     Pending pending(plan, seed, events, cancel, result);
-    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    for (std::size_t i = 0; i < plan.Size(); ++i) {
         if (stopped(cancel)) {
             result.cancelled = true;
             break;

@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace zr::jobs {
@@ -23,13 +25,49 @@ struct PlanEntry {
     std::filesystem::path target;
 };
 
-struct Plan {
-    std::vector<PlanEntry> entries; // run in this order
-    bool deleteSources = false;     // delete each source after its own verified job
+// The entries are kept as text, each path split into its folder part (up to its last
+// separator) and its name, every folder once: a list of a hundred thousand files takes a few
+// megabytes, where as many path objects would take hundreds. Paths are made when asked for.
+class Plan {
+public:
+    using Char = std::filesystem::path::value_type;
+    using Text = std::basic_string_view<Char>;
+
+    Plan(std::initializer_list<PlanEntry> entries = {}, bool deleteSources = false);
+
+    // Adds an entry to run after those added before; paths are kept as they stand.
+    void Add(const std::filesystem::path& source, const std::filesystem::path& target);
+    void Reserve(std::size_t entries);
+    std::size_t Size() const { return at_.size(); }
+    bool Empty() const { return at_.empty(); }
+    PlanEntry Entry(std::size_t i) const;
+    std::filesystem::path Source(std::size_t i) const;
+    std::filesystem::path Target(std::size_t i) const;
+    // The parts of an entry's paths: the folder part ends in a separator or is empty (a
+    // bare name, a root name), and folder part + name is the path as it was added.
+    Text SourceFolder(std::size_t i) const { return folders_[at_[i].sourceFolder]; }
+    Text SourceName(std::size_t i) const;
+    Text TargetFolder(std::size_t i) const { return folders_[at_[i].targetFolder]; }
+    Text TargetName(std::size_t i) const;
+
+    bool deleteSources = false; // delete each source after its own verified job
     // What a conflict does: refuses the whole plan (a list the user made), or holds back the
     // entries in conflict while the others run (a folder's listing); of entries that share a
     // target the first still runs.
     enum class OnConflict { Refuse, HoldBack } onConflict = OnConflict::Refuse;
+
+private:
+    struct At {
+        std::uint32_t sourceFolder, targetFolder; // indices into folders_
+        std::size_t sourceName, targetName;       // offsets into names_; each name ends where
+                                                  // the next begins
+    };
+    std::uint32_t folderIndex(Text folder);
+
+    std::vector<std::basic_string<Char>> folders_;
+    std::unordered_map<std::basic_string<Char>, std::uint32_t> folderIndex_;
+    std::basic_string<Char> names_;
+    std::vector<At> at_;
 };
 
 enum class ConflictKind {

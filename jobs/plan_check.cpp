@@ -212,15 +212,15 @@ const Conflict& PlanCheck::FirstOf(std::size_t entry) const {
 
 PlanCheck CheckPlan(const Plan& plan) {
     // Node 2i is the source of entry i, node 2i + 1 its target.
-    const std::size_t n = plan.entries.size();
+    const std::size_t n = plan.Size();
     std::vector<Place> places(2 * n);
     Folders folders;
     PlanCheck check;
     for (std::size_t i = 0; i < n; ++i) {
-        places[2 * i] = locate(plan.entries[i].source, folders);
+        places[2 * i] = locate(plan.Source(i), folders);
         // A target without a file's name would be its folder: it takes no part in the rest.
-        if (NamesAFile(plan.entries[i].target))
-            places[2 * i + 1] = locate(plan.entries[i].target, folders);
+        if (const fs::path target = plan.Target(i); NamesAFile(target))
+            places[2 * i + 1] = locate(target, folders);
         else
             check.conflicts.push_back({i, ConflictKind::NoTargetName, i});
     }

@@ -189,7 +189,7 @@ TEST(RunPlan, ASourceAskedForAtTheEndGoesOnlyAfterItsTargetReadsBackEqual) {
     ev.verifying = [&](std::size_t i) { verified.push_back(i); };
     ev.fileDone = [&](const zr::jobs::FileOutcome& o) {
         if (!o.ok())
-            failures.push_back(zr::jobs::FailureText(o, plan.entries[o.entry]));
+            failures.push_back(zr::jobs::FailureText(o, plan.Entry(o.entry)));
     };
     const auto r = zr::jobs::RunPlan(plan, 5, ev);
     EXPECT_EQ(r.done, 2);
@@ -225,14 +225,15 @@ TEST(RunPlan, AWrongLookingDecryptionKeepsItsSourceAndARightOneIsNotFlagged) {
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].suspicion, zr::WrongKeyText("txt"));
     EXPECT_TRUE(outcomes[0].sourceKept);
-    EXPECT_EQ(zr::jobs::FailureText(outcomes[0], plan.entries[0]),
+    EXPECT_EQ(zr::jobs::FailureText(outcomes[0], plan.Entry(0)),
               "未删除源文件 " + (dir / "minutes.txt.ZR").string() + "：" + zr::WrongKeyText("txt"));
     EXPECT_TRUE(fs::exists(dir / "minutes.txt.ZR"));
 
     // Asked for at the end, as the batch asks, the source stays all the same.
     ev.deleteSource = [](std::size_t) { return true; };
-    r = zr::jobs::RunPlan({plan.entries, false}, zr::DeriveKeySeed(std::string_view("wrong")).seed,
-                          ev);
+    zr::jobs::Plan keeping = plan;
+    keeping.deleteSources = false;
+    r = zr::jobs::RunPlan(keeping, zr::DeriveKeySeed(std::string_view("wrong")).seed, ev);
     EXPECT_EQ(r.failed, 1);
     EXPECT_TRUE(fs::exists(dir / "minutes.txt.ZR"));
 

@@ -67,8 +67,8 @@ void BatchRun::Start(const QString& key) {
         const QString source = Row(v_.List1, row);
         if (source.isEmpty())
             continue;
-        plan->entries.push_back(
-            {zr::platform::PathFromText(source), zr::platform::PathFromText(Row(v_.List2, row))});
+        plan->Add(zr::platform::PathFromText(source),
+                  zr::platform::PathFromText(Row(v_.List2, row)));
         rows_.push_back(row);
     }
     Record().CharPos = 0;
@@ -102,7 +102,7 @@ void BatchRun::Start(const QString& key) {
                 .value_or(false);
         };
         events.fileDone = [this, &job, plan](const zr::jobs::FileOutcome& out) {
-            const zr::jobs::PlanEntry& entry = plan->entries[out.entry];
+            const zr::jobs::PlanEntry entry = plan->Entry(out.entry);
             const QString line = QString::fromStdString(
                 out.ok() ? zr::jobs::SuspicionText(out, entry) : zr::jobs::FailureText(out, entry));
             // A job stopped half-way is neither done nor failed.

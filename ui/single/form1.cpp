@@ -160,7 +160,7 @@ void Form1::C_Ok_clicked() {
     SetBusy(true);
     connect(
         job_, &platform::BackgroundJob::finished, this,
-        [this, result, outcome, entry = plan.entries.front()] {
+        [this, result, outcome, entry = plan.Entry(0)] {
             SingleJobFinished(*result, *outcome, entry);
         },
         Qt::SingleShotConnection);
