@@ -93,14 +93,14 @@ FolderJobResult FolderJob::Run() {
     plan.onConflict = jobs::Plan::OnConflict::HoldBack;
     // The listed names, one after the other: a large folder is held as text, not as objects.
     std::string names;
-    std::vector<std::size_t> nameEnds;
+    std::vector<std::uint32_t> nameEnds;
     result.listingError =
         AutoListFiles(sourceFolder_, [&](const fs::path& source, std::string name) {
             // The ".ZR" rule on TargetFolder + name: with a separator before the name it depends
             // on the name alone.
             plan.Add(source, targetFolder / PathFromUtf8(TargetNameFor(name)));
             names += name;
-            nameEnds.push_back(names.size());
+            nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
         });
     const auto fileOf = [&](std::size_t i) {
         FolderFileOutcome file;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <system_error>
 #include <tuple>
 #include <unordered_map>
@@ -41,18 +42,7 @@ template <class Char> std::basic_string<Char> foldCase(const std::basic_string<C
     }
 }
 
-// A name in a folder known by its identity: the same for every path to that folder.
-struct InFolder {
-    std::size_t folder;
-    Native leaf;
-    bool operator==(const InFolder&) const = default;
-};
-
-struct KeyHash {
-    std::size_t operator()(const Native& s) const { return std::hash<Native>{}(s); }
-    std::size_t operator()(const InFolder& k) const {
-        return std::hash<Native>{}(k.leaf) * 31 + k.folder;
-    }
+struct IdHash {
     std::size_t operator()(const io::FileId& id) const { return id.inode * 31 + id.device; }
 };
 
@@ -60,86 +50,67 @@ struct KeyHash {
 // followed), and, where it exists, a number that is the same for every path that leads to it.
 struct Folder {
     fs::path resolved;
-    Native prefix;        // resolved, ending in a separator
-    std::size_t identity; // 0 for a folder that does not exist
+    Native prefix;          // resolved, ending in a separator
+    Native foldedPrefix;    // the same with foldCase
+    std::uint32_t identity; // 0 for a folder that does not exist
 };
 
 // Every folder of a plan is resolved once, however many of its names the plan holds.
 class Folders {
 public:
-    const Folder& Of(const fs::path& folder) {
-        const auto [it, added] = byText_.try_emplace(folder.native());
+    // The folder part of a path as the plan holds it (ending in a separator, or empty for a
+    // name in the working folder).
+    std::uint32_t Of(Plan::Text text) {
+        if (last_ != kNone && text == lastText_)
+            return last_;
+        const auto [it, added] =
+            byText_.try_emplace(Native(text), static_cast<std::uint32_t>(list_.size()));
         if (added) {
-            Folder& f = it->second;
             std::error_code ec;
+            fs::path folder = text.empty() ? fs::current_path(ec) : fs::absolute(text, ec);
+            if (ec)
+                folder = fs::path(text);
+            Folder f;
             const fs::path resolved = fs::weakly_canonical(folder, ec);
             f.resolved = ec ? folder.lexically_normal() : resolved;
             f.resolved.make_preferred();
             f.prefix = f.resolved.native();
             if (f.prefix.empty() || f.prefix.back() != fs::path::preferred_separator)
                 f.prefix += fs::path::preferred_separator;
+            f.foldedPrefix = foldCase(f.prefix);
             io::IoError e;
             const io::EntryInfo info = io::Stat(f.resolved, e);
             f.identity = 0;
             if (info.kind == io::EntryKind::Directory)
                 f.identity = byId_.try_emplace(info.id, byId_.size() + 1).first->second;
+            list_.push_back(std::move(f));
         }
-        return it->second;
+        last_ = it->second;
+        lastText_ = it->first;
+        return last_;
     }
+    const Folder& operator[](std::uint32_t i) const { return list_[i]; }
+
+    static constexpr std::uint32_t kNone = 0xffffffffu;
 
 private:
-    std::unordered_map<Native, Folder> byText_; // references stay valid as it grows
-    std::unordered_map<io::FileId, std::size_t, KeyHash> byId_;
+    std::vector<Folder> list_;
+    std::unordered_map<Native, std::uint32_t> byText_;
+    std::unordered_map<io::FileId, std::uint32_t, IdHash> byId_;
+    std::uint32_t last_ = kNone;
+    Native lastText_;
 };
-
-// Where a name leads, as far as can be told before anything is written.
-struct Place {
-    bool named = false;  // an empty path, or one that ends in a separator, names no file
-    bool exists = false; // a regular file is there (links followed)
-    io::FileId id;
-    const Folder* folder = nullptr;
-    Native leaf;
-    Native full; // the resolved folder and the name
-};
-
-Place locate(const fs::path& path, Folders& folders) {
-    Place p;
-    if (path.empty())
-        return p;
-    std::error_code ec;
-    fs::path full = fs::absolute(path, ec);
-    if (ec)
-        full = path;
-    if (full.filename() == "." || full.filename() == "..") {
-        const fs::path resolved = fs::weakly_canonical(full, ec);
-        if (!ec)
-            full = resolved;
-    }
-    if (!full.has_filename())
-        return p;
-    p.named = true;
-    p.leaf = full.filename().native();
-    io::IoError e;
-    const io::EntryInfo file = io::Stat(full, e);
-    if (file.kind == io::EntryKind::Regular) {
-        p.exists = true;
-        p.id = file.id;
-    }
-    p.folder = &folders.Of(full.parent_path());
-    p.full = p.folder->prefix + p.leaf;
-    return p;
-}
 
 // Names that lead to one file end up in one class.
 class Classes {
 public:
     explicit Classes(std::size_t n) : parent_(n) { std::iota(parent_.begin(), parent_.end(), 0); }
-    std::size_t Find(std::size_t x) {
+    std::uint32_t Find(std::uint32_t x) {
         while (parent_[x] != x)
             x = parent_[x] = parent_[parent_[x]];
         return x;
     }
-    void Join(std::size_t a, std::size_t b) {
+    void Join(std::uint32_t a, std::uint32_t b) {
         a = Find(a);
         b = Find(b);
         if (a != b)
@@ -147,26 +118,42 @@ public:
     }
 
 private:
-    std::vector<std::size_t> parent_;
+    std::vector<std::uint32_t> parent_;
 };
 
-// Joins node to the first node seen with the same key.
-template <class Key>
-void joinEqual(std::unordered_map<Key, std::size_t, KeyHash>& seen, Key key, std::size_t node,
-               Classes& classes) {
-    const auto [it, added] = seen.try_emplace(std::move(key), node);
-    if (!added)
-        classes.Join(it->second, node);
+// FNV-1a over the characters of a text, continued from h.
+std::uint64_t hashText(Plan::Text text, std::uint64_t h = 14695981039346656037ull) {
+    for (const auto c : text)
+        h = (h ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
+    return h;
 }
 
-// Notes node as a name that may be the first one seen with the same key in another letter
-// case: such pairs are decided by the file system afterwards.
-template <class Key>
-void noteFolded(std::unordered_map<Key, std::size_t, KeyHash>& seen, Key key, std::size_t node,
-                std::vector<std::pair<std::size_t, std::size_t>>& pairs) {
-    const auto [it, added] = seen.try_emplace(std::move(key), node);
-    if (!added)
-        pairs.emplace_back(it->second, node);
+// Calls pair(first, node) for every node whose key equals that of an earlier node, first being
+// the earliest node with that key. Keys are compared by 32 bits of their hashes first and,
+// within equal ones, by equal(a, b): the memory is one 64-bit number per node.
+template <class Hash, class Equal, class Pair>
+void sameKeys(std::vector<std::uint64_t>& work, std::uint32_t nodes, const Hash& hash,
+              const Equal& equal, const Pair& pair) {
+    work.clear();
+    for (std::uint32_t node = 0; node < nodes; ++node)
+        if (const std::optional<std::uint64_t> h = hash(node))
+            work.push_back((*h ^ *h >> 32) << 32 | node);
+    std::sort(work.begin(), work.end());
+    const auto nodeOf = [](std::uint64_t v) { return static_cast<std::uint32_t>(v); };
+    for (std::size_t at = 0; at < work.size();) {
+        std::size_t end = at + 1;
+        while (end < work.size() && work[end] >> 32 == work[at] >> 32)
+            ++end;
+        for (std::size_t j = at + 1; j < end; ++j) {
+            for (std::size_t k = at; k < j; ++k) {
+                if (equal(nodeOf(work[k]), nodeOf(work[j]))) {
+                    pair(nodeOf(work[k]), nodeOf(work[j]));
+                    break;
+                }
+            }
+        }
+        at = end;
+    }
 }
 
 // Whether a folder compares names ignoring case, asked of each folder once per check.
@@ -211,67 +198,162 @@ const Conflict& PlanCheck::FirstOf(std::size_t entry) const {
 }
 
 PlanCheck CheckPlan(const Plan& plan) {
-    // Node 2i is the source of entry i, node 2i + 1 its target.
+    // Node 2i is the source of entry i, node 2i + 1 its target. What is kept of each is small:
+    // its folder, and the identity of the file that is there.
     const std::size_t n = plan.Size();
-    std::vector<Place> places(2 * n);
+    const auto nodes = static_cast<std::uint32_t>(2 * n);
     Folders folders;
+    std::vector<std::uint32_t> folderOf(nodes, Folders::kNone); // kNone: names no file
+    std::unordered_map<std::uint32_t, Native> resolvedLeaf;     // of the rare "." and ".." names
+    std::vector<std::pair<io::FileId, std::uint32_t>> ids;      // of the names where a file is
     PlanCheck check;
-    for (std::size_t i = 0; i < n; ++i) {
-        places[2 * i] = locate(plan.Source(i), folders);
+    for (std::uint32_t node = 0; node < nodes; ++node) {
+        const std::size_t i = node / 2;
+        const bool target = node % 2 == 1;
+        const Plan::Text name = target ? plan.TargetName(i) : plan.SourceName(i);
+        const Plan::Text folder = target ? plan.TargetFolder(i) : plan.SourceFolder(i);
+        Native path(folder);
+        path += name;
         // A target without a file's name would be its folder: it takes no part in the rest.
-        if (const fs::path target = plan.Target(i); NamesAFile(target))
-            places[2 * i + 1] = locate(target, folders);
-        else
+        if (target && !NamesAFile(fs::path(path))) {
             check.conflicts.push_back({i, ConflictKind::NoTargetName, i});
-    }
-
-    std::unordered_map<io::FileId, std::size_t, KeyHash> byId;
-    std::unordered_map<InFolder, std::size_t, KeyHash> byFolder, byFolderFolded;
-    std::unordered_map<Native, std::size_t, KeyHash> byPath, byPathFolded;
-    std::vector<std::pair<std::size_t, std::size_t>> inFolderPairs, pathPairs;
-    Classes classes(2 * n);
-    for (std::size_t node = 0; node < 2 * n; ++node) {
-        const Place& p = places[node];
-        if (!p.named)
             continue;
-        if (p.exists)
-            joinEqual(byId, p.id, node, classes);
-        if (p.folder->identity != 0) {
-            joinEqual(byFolder, InFolder{p.folder->identity, p.leaf}, node, classes);
-            noteFolded(byFolderFolded, InFolder{p.folder->identity, foldCase(p.leaf)}, node,
-                       inFolderPairs);
         }
-        joinEqual(byPath, p.full, node, classes);
-        noteFolded(byPathFolded, foldCase(p.full), node, pathPairs);
+        if (name.empty())
+            continue; // a path that ends in a separator names no file
+        if (name == Plan::Text(fs::path(".").native()) ||
+            name == Plan::Text(fs::path("..").native())) {
+            std::error_code ec;
+            fs::path full = fs::absolute(fs::path(path), ec);
+            const fs::path resolved = fs::weakly_canonical(full, ec);
+            if (!ec)
+                full = resolved;
+            if (!full.has_filename())
+                continue;
+            folderOf[node] =
+                folders.Of(full.parent_path().native() + fs::path::preferred_separator);
+            resolvedLeaf[node] = full.filename().native();
+        } else {
+            folderOf[node] = folders.Of(folder);
+        }
+        io::IoError e;
+        const io::EntryInfo file = io::Stat(fs::path(path), e);
+        if (file.kind == io::EntryKind::Regular)
+            ids.emplace_back(file.id, node);
     }
-    // Spellings that differ only in letter case are one name where the folder ignores case;
-    // some drivers of such file systems give every spelling an inode of its own.
-    CaseProbe probe;
-    for (const auto& [a, b] : inFolderPairs)
-        if (classes.Find(a) != classes.Find(b) && probe.IgnoresCase(places[a].folder->resolved))
-            classes.Join(a, b);
-    for (const auto& [a, b] : pathPairs)
-        if (classes.Find(a) != classes.Find(b) &&
-            probe.SameIgnoringCase(fs::path(places[a].full), fs::path(places[b].full)))
-            classes.Join(a, b);
+    const auto named = [&](std::uint32_t node) { return folderOf[node] != Folders::kNone; };
+    const auto leaf = [&](std::uint32_t node) -> Plan::Text {
+        if (const auto it = resolvedLeaf.find(node); it != resolvedLeaf.end())
+            return it->second;
+        return node % 2 ? plan.TargetName(node / 2) : plan.SourceName(node / 2);
+    };
+    const auto folderOfNode = [&](std::uint32_t node) -> const Folder& {
+        return folders[folderOf[node]];
+    };
+    const auto full = [&](std::uint32_t node) {
+        Native text = folderOfNode(node).prefix;
+        text += leaf(node);
+        return text;
+    };
+    const auto foldedFull = [&](std::uint32_t node) {
+        return folderOfNode(node).foldedPrefix + foldCase(Native(leaf(node)));
+    };
 
-    // Each name by its class: (class, target or not, entry), so that a class's sources and
-    // targets come together, each in plan order.
-    std::vector<std::tuple<std::size_t, bool, std::size_t>> names;
-    names.reserve(2 * n);
-    for (std::size_t node = 0; node < 2 * n; ++node)
-        if (places[node].named)
-            names.emplace_back(classes.Find(node), node % 2 == 1, node / 2);
+    Classes classes(nodes);
+    const auto join = [&](std::uint32_t a, std::uint32_t b) { classes.Join(a, b); };
+    // Names of one file: by identity where a file is there.
+    std::sort(ids.begin(), ids.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.first.device, a.first.inode, a.second) <
+               std::tie(b.first.device, b.first.inode, b.second);
+    });
+    for (std::size_t k = 1; k < ids.size(); ++k)
+        if (ids[k].first == ids[k - 1].first)
+            classes.Join(ids[k - 1].second, ids[k].second);
+    ids = {};
+
+    std::vector<std::uint64_t> work;
+    work.reserve(nodes);
+    const auto inExistingFolder = [&](std::uint32_t node) {
+        return named(node) && folderOfNode(node).identity != 0;
+    };
+    // The same name in one folder, however the folder was reached.
+    sameKeys(
+        work, nodes,
+        [&](std::uint32_t node) -> std::optional<std::uint64_t> {
+            if (!inExistingFolder(node))
+                return std::nullopt;
+            return hashText(leaf(node), folderOfNode(node).identity);
+        },
+        [&](std::uint32_t a, std::uint32_t b) {
+            return folderOfNode(a).identity == folderOfNode(b).identity && leaf(a) == leaf(b);
+        },
+        join);
+    // The same resolved path, where folders do not exist yet.
+    sameKeys(
+        work, nodes,
+        [&](std::uint32_t node) -> std::optional<std::uint64_t> {
+            if (!named(node))
+                return std::nullopt;
+            return hashText(leaf(node), hashText(folderOfNode(node).prefix));
+        },
+        [&](std::uint32_t a, std::uint32_t b) { return full(a) == full(b); }, join);
+
+    // Spellings that differ only in letter case are one name where the folder ignores case;
+    // some drivers of such file systems give every spelling an inode of its own. Such pairs
+    // are decided by the file system, each folder asked once.
+    CaseProbe probe;
+    sameKeys(
+        work, nodes,
+        [&](std::uint32_t node) -> std::optional<std::uint64_t> {
+            if (!inExistingFolder(node))
+                return std::nullopt;
+            return hashText(foldCase(Native(leaf(node))), folderOfNode(node).identity);
+        },
+        [&](std::uint32_t a, std::uint32_t b) {
+            return folderOfNode(a).identity == folderOfNode(b).identity &&
+                   foldCase(Native(leaf(a))) == foldCase(Native(leaf(b)));
+        },
+        [&](std::uint32_t a, std::uint32_t b) {
+            if (classes.Find(a) != classes.Find(b) && probe.IgnoresCase(folderOfNode(a).resolved))
+                classes.Join(a, b);
+        });
+    sameKeys(
+        work, nodes,
+        [&](std::uint32_t node) -> std::optional<std::uint64_t> {
+            if (!named(node))
+                return std::nullopt;
+            return hashText(foldCase(Native(leaf(node))),
+                            hashText(folderOfNode(node).foldedPrefix));
+        },
+        [&](std::uint32_t a, std::uint32_t b) { return foldedFull(a) == foldedFull(b); },
+        [&](std::uint32_t a, std::uint32_t b) {
+            if (classes.Find(a) != classes.Find(b) &&
+                probe.SameIgnoringCase(fs::path(full(a)), fs::path(full(b))))
+                classes.Join(a, b);
+        });
+    work = {};
+
+    // Each name by its class, target or not and entry in one number, so that a class's sources
+    // and targets come together, each in plan order.
+    std::vector<std::uint64_t> names;
+    names.reserve(nodes);
+    for (std::uint32_t node = 0; node < nodes; ++node)
+        if (named(node))
+            names.push_back(std::uint64_t{classes.Find(node)} << 32 |
+                            std::uint64_t{node % 2} << 31 | node / 2);
     std::sort(names.begin(), names.end());
+    const auto classOf = [](std::uint64_t v) { return v >> 32; };
+    const auto isTarget = [](std::uint64_t v) { return (v >> 31 & 1) != 0; };
+    const auto entryOf = [](std::uint64_t v) { return static_cast<std::size_t>(v & 0x7fffffffu); };
 
     auto& out = check.conflicts;
     std::vector<std::size_t> S, T;
     for (std::size_t at = 0; at < names.size();) {
         S.clear();
         T.clear();
-        const std::size_t root = std::get<0>(names[at]);
-        for (; at < names.size() && std::get<0>(names[at]) == root; ++at)
-            (std::get<1>(names[at]) ? T : S).push_back(std::get<2>(names[at]));
+        const std::uint64_t root = classOf(names[at]);
+        for (; at < names.size() && classOf(names[at]) == root; ++at)
+            (isTarget(names[at]) ? T : S).push_back(entryOf(names[at]));
         if (T.empty())
             continue;
         for (std::size_t t : T)
