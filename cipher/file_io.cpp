@@ -17,9 +17,13 @@ namespace zr::io {
 
 namespace fs = std::filesystem;
 
-File::~File() { Close(); }
+File::~File() {
+    Close();
+}
 
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+File::File(File&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = -1;
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
@@ -30,12 +34,14 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-TempFile::~TempFile() { Discard(); }
+TempFile::~TempFile() {
+    Discard();
+}
 
 TempFile::TempFile(TempFile&& o) noexcept
     : file_(std::move(o.file_)), target_(std::move(o.target_)), name_(std::move(o.name_)),
       dir_(std::move(o.dir_)), failed_(std::move(o.failed_)), newRights_(o.newRights_),
-      synced_(o.synced_), committed_(o.committed_) {
+      rightsAtCommit_(o.rightsAtCommit_), synced_(o.synced_), committed_(o.committed_) {
     o.name_.clear();
     o.committed_ = true;
 }
@@ -49,6 +55,7 @@ TempFile& TempFile::operator=(TempFile&& o) noexcept {
         dir_ = std::move(o.dir_);
         failed_ = std::move(o.failed_);
         newRights_ = o.newRights_;
+        rightsAtCommit_ = o.rightsAtCommit_;
         synced_ = o.synced_;
         committed_ = o.committed_;
         o.name_.clear();
@@ -168,6 +175,11 @@ void RemoveLeftoverTempFiles(const fs::path& folder) {
     if (me.host.empty() || me.boot.empty())
         return; // nothing could be told apart
     const fs::path dir = folder.empty() ? fs::path(".") : folder;
+    // A job of many files asks for the same folder again and again.
+    static thread_local fs::path last;
+    if (dir == last)
+        return;
+    last = dir;
     IoError e;
     const EntryInfo info = Stat(dir, e);
     if (info.kind != EntryKind::Directory)

@@ -81,6 +81,9 @@ public:
     bool Sync(IoError& error);
     // Asks the system to drop its cached pages, so that a read-back comes from the device.
     void DropCache();
+    // The same, and asks the device for the content again in the background: many files read
+    // back one after the other then come from the device in parallel.
+    void Refetch();
     void Close();
 
     std::intptr_t Native() const { return handle_; }
@@ -107,10 +110,10 @@ struct TargetInfo {
 TargetInfo InspectTarget(const std::filesystem::path& target, IoError& error);
 
 // A new file that replaces a target only once it is complete, the way its owner expects:
-// created exclusively beside the file it replaces and readable only by its owner while it is
-// written; Commit gives it the rights, owner and group (where the user may set them), access
-// control lists and extended attributes of the earlier file, or those of a newly created file,
-// and renames it over that file. Destruction without Commit removes it.
+// created exclusively beside the file it replaces and, unless it is new and brief, readable
+// only by its owner while it is written; Commit gives it the rights, owner and group (where the
+// user may set them), access control lists and extended attributes of the earlier file, or those of
+// a newly created file, and renames it over that file. Destruction without Commit removes it.
 //
 // Refused before anything is written: a target that is a folder or not a regular file, an
 // earlier file the user may not write, one with other hard links (replacing it would leave
@@ -136,9 +139,11 @@ public:
     TempFile& operator=(const TempFile&) = delete;
 
     // newRights: the POSIX rights a new file gets, less the umask (a private source makes a
-    // private target); the earlier file's, when one is replaced. Ignored on Windows.
-    static TempFile Create(const TargetInfo& target, IoError& error,
-                           std::uint32_t newRights = 0666);
+    // private target); the earlier file's, when one is replaced. Ignored on Windows. brief: the
+    // file is small and written at once; where the system's unnamed files cost more than that
+    // (ext4), a named one is taken, which a kill may leave behind for the next job to remove.
+    static TempFile Create(TargetInfo target, IoError& error, std::uint32_t newRights = 0666,
+                           bool brief = false);
     static TempFile CreateBeside(const std::filesystem::path& target, IoError& error);
     // For reading back; writes go through Write, which remembers a failure.
     File& Handle() { return file_; }
@@ -154,6 +159,7 @@ private:
     std::filesystem::path dir_;
     IoError failed_; // the first failed write
     std::uint32_t newRights_ = 0666;
+    bool rightsAtCommit_ = true; // a named file was made private and gets its rights at Commit
     bool synced_ = false;
     bool committed_ = false;
 };

@@ -353,6 +353,7 @@ bool File::Sync(IoError& error) {
 // Windows offers no way to drop one file's cached pages through an open handle; after
 // FlushFileBuffers the read-back compares with what the system holds for the device.
 void File::DropCache() {}
+void File::Refetch() {}
 
 TargetInfo InspectTarget(const fs::path& target, IoError& error) {
     TargetInfo t;
@@ -482,11 +483,12 @@ void RemoveIfOwnFile(const fs::path& path) {
 
 } // namespace detail
 
-TempFile TempFile::Create(const TargetInfo& target, IoError& error, std::uint32_t) {
-    if (!detail::Replaceable(target, error))
+TempFile TempFile::Create(TargetInfo given, IoError& error, std::uint32_t, bool) {
+    if (!detail::Replaceable(given, error))
         return {};
     TempFile t;
-    t.target_ = target;
+    t.target_ = std::move(given);
+    const TargetInfo& target = t.target_;
     t.dir_ = target.real.parent_path();
     if (t.dir_.empty())
         t.dir_ = L".";

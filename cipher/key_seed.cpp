@@ -24,7 +24,9 @@ template <typename Char> KeySeed deriveFrom(std::basic_string_view<Char> key) {
 
 } // namespace
 
-KeySeed DeriveKeySeed(std::u16string_view key) { return deriveFrom(key); }
+KeySeed DeriveKeySeed(std::u16string_view key) {
+    return deriveFrom(key);
+}
 
 KeySeed DeriveKeySeed(std::string_view utf8Key) {
     // Every byte of a multi-byte UTF-8 sequence is >= 0x80, so a byte-wise scan refuses

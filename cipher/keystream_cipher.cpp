@@ -11,7 +11,9 @@ constexpr std::uint32_t step(std::uint32_t s) {
     return KeystreamCipher::Step(s);
 }
 
-constexpr float valueOf(std::uint32_t s) { return static_cast<float>(s) / 16777216.0f; }
+constexpr float valueOf(std::uint32_t s) {
+    return static_cast<float>(s) / 16777216.0f;
+}
 
 } // namespace
 

@@ -64,7 +64,9 @@ bool CpuHasSse2() {
     return __builtin_cpu_supports("sse2");
 #endif
 }
-bool CpuHasAvx2() { return __builtin_cpu_supports("avx2"); }
+bool CpuHasAvx2() {
+    return __builtin_cpu_supports("avx2");
+}
 bool CpuHasAvx512() {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 }
@@ -133,12 +135,11 @@ __attribute__((target("avx2"))) std::size_t ApplyAvx2(std::uint32_t& state, std:
             for (int k = 0; k < 4; ++k) {
                 const int j = 4 * h + k;
                 x[k] = _mm256_and_si256(
-                    _mm256_srli_epi32(
-                        _mm256_add_epi32(_mm256_mullo_epi32(mul[j], b), add[j]), 16),
+                    _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(mul[j], b), add[j]), 16),
                     low8);
             }
-            const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(x[0], x[1]),
-                                                       _mm256_packs_epi32(x[2], x[3]));
+            const __m256i packed =
+                _mm256_packus_epi16(_mm256_packs_epi32(x[0], x[1]), _mm256_packs_epi32(x[2], x[3]));
             const __m256i bytes = _mm256_permutevar8x32_epi32(packed, order);
             auto* p = reinterpret_cast<__m256i*>(data + done + 32 * h);
             _mm256_storeu_si256(p, _mm256_xor_si256(_mm256_loadu_si256(p), bytes));
@@ -177,12 +178,24 @@ ApplyAvx512(std::uint32_t& state, std::uint8_t* data, std::size_t size) {
 
 #else // not x86: only the plain loop
 
-bool CpuHasSse2() { return false; }
-bool CpuHasAvx2() { return false; }
-bool CpuHasAvx512() { return false; }
-std::size_t ApplySse2(std::uint32_t&, std::uint8_t*, std::size_t) { return 0; }
-std::size_t ApplyAvx2(std::uint32_t&, std::uint8_t*, std::size_t) { return 0; }
-std::size_t ApplyAvx512(std::uint32_t&, std::uint8_t*, std::size_t) { return 0; }
+bool CpuHasSse2() {
+    return false;
+}
+bool CpuHasAvx2() {
+    return false;
+}
+bool CpuHasAvx512() {
+    return false;
+}
+std::size_t ApplySse2(std::uint32_t&, std::uint8_t*, std::size_t) {
+    return 0;
+}
+std::size_t ApplyAvx2(std::uint32_t&, std::uint8_t*, std::size_t) {
+    return 0;
+}
+std::size_t ApplyAvx512(std::uint32_t&, std::uint8_t*, std::size_t) {
+    return 0;
+}
 
 #endif
 

@@ -11,8 +11,12 @@ ReadAhead::ReadAhead(io::File& source, std::int32_t seed, std::int64_t length, b
     // A file of a few chunks gains little from a thread: starting one costs about as much as
     // reading them. Folders of many small files are common.
     const bool overlap = threaded && length > static_cast<std::int64_t>(kDepth * kChunk);
+    // Left uninitialised: every byte handed out was read first. A small file needs no more than
+    // itself and the byte that finds its end.
+    const auto size = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), length + 1));
     for (int i = 0; i < (overlap ? kDepth : 1); ++i)
-        slots_[i].data = std::make_unique<std::uint8_t[]>(kChunk);
+        slots_[i].data = std::make_unique_for_overwrite<std::uint8_t[]>(size);
     if (!overlap)
         return;
     try {

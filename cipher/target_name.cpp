@@ -77,9 +77,17 @@ std::string UpperCaseAscii(std::string_view name) {
     return out;
 }
 
-std::string TargetNameFor(std::string_view source) { return targetFor(source); }
-std::u16string TargetNameFor(std::u16string_view source) { return targetFor(source); }
-std::string FolderTargetFor(std::string_view folder) { return folderFor(folder); }
-std::u16string FolderTargetFor(std::u16string_view folder) { return folderFor(folder); }
+std::string TargetNameFor(std::string_view source) {
+    return targetFor(source);
+}
+std::u16string TargetNameFor(std::u16string_view source) {
+    return targetFor(source);
+}
+std::string FolderTargetFor(std::string_view folder) {
+    return folderFor(folder);
+}
+std::u16string FolderTargetFor(std::u16string_view folder) {
+    return folderFor(folder);
+}
 
 } // namespace zr

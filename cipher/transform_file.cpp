@@ -13,6 +13,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A job that writes at most this much is over in well under a millisecond.
+constexpr std::int64_t kBriefJob = 1 << 20;
+
 // Bytes move between the disk and memory in chunks of several blocks (fewer system calls);
 // progress is still reported once per 32768-byte block, in order.
 static_assert(ReadAhead::kChunk % kTransformBlock == 0);
@@ -55,9 +58,11 @@ bool sourceEndsAt(io::File& source, std::int64_t length, io::IoError& e) {
 // caller has flushed target to the device. modified is the source's time when it was read.
 TransformResult compareTarget(io::File& target, const fs::path& targetPath, io::File& source,
                               const fs::path& sourcePath, std::int32_t seed, std::int64_t length,
-                              std::int64_t modified, const TransformOptions& options) {
+                              std::int64_t modified, const TransformOptions& options,
+                              bool refetched = false) {
     io::IoError e;
-    target.DropCache();
+    if (!refetched)
+        target.DropCache();
     auto actual = std::make_unique<std::uint8_t[]>(ReadAhead::kChunk);
     {
         ReadAhead expected(source, seed, length);
@@ -122,7 +127,7 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
 
     // The same file under another name (letter case, "..", a link, a hard link) would be
     // destroyed by the rename; refuse before anything is written.
-    const io::TargetInfo earlier = io::InspectTarget(target, e);
+    io::TargetInfo earlier = io::InspectTarget(target, e);
     if (e)
         return fail(TransformStep::OpenTarget, target, e);
     if (earlier.earlier.kind == io::EntryKind::Regular &&
@@ -131,7 +136,8 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
 
     // A new target gets the source's rights (less the umask), so that a private file stays
     // private; its owner may always write it, so that a later job can replace it.
-    io::TempFile out = io::TempFile::Create(earlier, e, (read.mode & 0777) | 0200);
+    io::TempFile out =
+        io::TempFile::Create(std::move(earlier), e, (read.mode & 0777) | 0200, length <= kBriefJob);
     if (!out.Handle().IsOpen())
         return fail(TransformStep::OpenTarget, target, e);
 
@@ -179,7 +185,8 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
 }
 
 TransformResult VerifyTarget(const fs::path& source, const fs::path& target, std::int32_t seed,
-                             const TransformResult& done, const std::atomic<bool>* cancel) {
+                             const TransformResult& done, const std::atomic<bool>* cancel,
+                             bool flushed) {
     io::IoError e;
     io::EntryInfo now;
     io::File in = io::File::OpenRead(source, e, &now);
@@ -195,7 +202,7 @@ TransformResult VerifyTarget(const fs::path& source, const fs::path& target, std
         return fail(TransformStep::Verify, target, e);
     // A handle opened for reading flushes on POSIX; Windows flushes only through one that may
     // write.
-    if (!out.Sync(e)) {
+    if (!flushed && !out.Sync(e)) {
         e = {};
         io::File writer = io::File::OpenWriteExisting(target, e);
         if (!writer.IsOpen() || !writer.Sync(e))
@@ -203,7 +210,8 @@ TransformResult VerifyTarget(const fs::path& source, const fs::path& target, std
     }
     TransformOptions options;
     options.cancel = cancel;
-    TransformResult r = compareTarget(out, target, in, source, seed, length, now.modified, options);
+    TransformResult r =
+        compareTarget(out, target, in, source, seed, length, now.modified, options, flushed);
     if (!r.ok())
         return r;
     r.length = length;

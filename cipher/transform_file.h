@@ -21,15 +21,15 @@ int ProgressPercent(std::int64_t done, std::int64_t length);
 using TransformProgress = std::function<void(std::int64_t done, std::int64_t length)>;
 
 enum class TransformStep {
-    None,        // success
-    OpenSource,  // the source could not be opened, or is not a regular file
-    OpenTarget,  // the target could not be created (or its folder is missing)
-    SameFile,    // source and target are one file under two names
-    Read,        // reading the source failed, or it shrank during the job
-    Write,       // writing the target failed (a full disk, a size limit)
-    Verify,      // the target read back differs from the source transformed
-    Commit,      // the finished target could not replace the earlier one
-    Cancelled,   // the caller's cancellation flag was set
+    None,       // success
+    OpenSource, // the source could not be opened, or is not a regular file
+    OpenTarget, // the target could not be created (or its folder is missing)
+    SameFile,   // source and target are one file under two names
+    Read,       // reading the source failed, or it shrank during the job
+    Write,      // writing the target failed (a full disk, a size limit)
+    Verify,     // the target read back differs from the source transformed
+    Commit,     // the finished target could not replace the earlier one
+    Cancelled,  // the caller's cancellation flag was set
 };
 
 struct TransformResult {
@@ -66,11 +66,13 @@ TransformResult TransformFile(const std::filesystem::path& source,
 // Checks a target that a job has already put in place, for callers that decide on deleting the
 // source only when the job has ended: flushes the target to the device, reads it back and
 // compares it with the source transformed afresh. done is that job's result; a source that is
-// no longer the file the job read, or has another length now, fails the check.
+// no longer the file the job read, or has another length now, fails the check. flushed: the
+// caller has flushed the target's file system since the job (io::FlushFileSystems) and asked
+// for its content from the device again (io::File::Refetch).
 TransformResult VerifyTarget(const std::filesystem::path& source,
                              const std::filesystem::path& target, std::int32_t seed,
-                             const TransformResult& done,
-                             const std::atomic<bool>* cancel = nullptr);
+                             const TransformResult& done, const std::atomic<bool>* cancel = nullptr,
+                             bool flushed = false);
 
 // The user-facing text of a failure: "无法读取源文件：…" or "无法写入目标文件：…" with the
 // path and the reason (the same file under two names too). Empty for success.

@@ -102,13 +102,20 @@ FolderJobResult FolderJob::Run() {
             names += name;
             nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
         });
-    const auto fileOf = [&](std::size_t i) {
-        FolderFileOutcome file;
-        const std::size_t begin = i == 0 ? 0 : nameEnds[i - 1];
-        file.name = names.substr(begin, nameEnds[i] - begin);
-        file.source = plan.Source(i);
-        file.target = plan.Target(i);
-        return file;
+    // The file at work, made once for its start and its end (which come together unless its
+    // source waits for a flush).
+    std::size_t made = plan.Size();
+    FolderFileOutcome current;
+    const auto fileOf = [&](std::size_t i) -> const FolderFileOutcome& {
+        if (made != i) {
+            const std::size_t begin = i == 0 ? 0 : nameEnds[i - 1];
+            current = {};
+            current.name = names.substr(begin, nameEnds[i] - begin);
+            current.source = plan.Source(i);
+            current.target = plan.Target(i);
+            made = i;
+        }
+        return current;
     };
 
     const int total = static_cast<int>(plan.Size());
@@ -130,8 +137,10 @@ FolderJobResult FolderJob::Run() {
         file.reason = collided
                           ? "未处理 " + Utf8Path(file.source) + "：目标文件 " +
                                 Utf8Path(file.target) + " 已由名字只有大小写不同的另一个文件写入"
-                          : jobs::FailureText(out, {file.source, file.target});
-        file.notice = jobs::SuspicionText(out, {file.source, file.target});
+                      : out.ok() ? std::string()
+                                 : jobs::FailureText(out, {file.source, file.target});
+        if (out.ok() && !out.suspicion.empty())
+            file.notice = jobs::SuspicionText(out, {file.source, file.target});
         ProcessFolderFile(file, result);
     };
     const jobs::PlanResult ran = jobs::RunPlan(plan, seed_.seed, events, cancel_);

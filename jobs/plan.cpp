@@ -172,6 +172,15 @@ public:
                 targets.push_back(plan_.Target(item.out.entry));
         // One flush for many files; a single one is flushed on its own in VerifyTarget.
         const bool flushed = targets.size() > 1 && io::FlushFileSystems(targets);
+        if (flushed) {
+            // All of them are asked of the device at once, then compared one by one.
+            for (const fs::path& target : targets) {
+                io::IoError e;
+                io::File f = io::File::OpenRead(target, e);
+                if (f.IsOpen())
+                    f.Refetch();
+            }
+        }
         std::vector<fs::path> deleted; // one deleted source of each folder
         for (Item& item : items_) {
             if (item.remove)
@@ -196,7 +205,7 @@ private:
         if (events_.verifying)
             events_.verifying(out.entry);
         TransformResult checked =
-            VerifyTarget(entry.source, entry.target, seed_, out.result, cancel_);
+            VerifyTarget(entry.source, entry.target, seed_, out.result, cancel_, flushed);
         if (!checked.ok()) {
             out.result = std::move(checked);
             return;

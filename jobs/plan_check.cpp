@@ -53,6 +53,7 @@ struct Folder {
     Native prefix;          // resolved, ending in a separator
     Native foldedPrefix;    // the same with foldCase
     std::uint32_t identity; // 0 for a folder that does not exist
+    int empty = -1; // 1 when it holds nothing (no name in it leads to a file); -1: not asked
 };
 
 // Every folder of a plan is resolved once, however many of its names the plan holds.
@@ -90,6 +91,16 @@ public:
         return last_;
     }
     const Folder& operator[](std::uint32_t i) const { return list_[i]; }
+    // Whether the folder exists and holds nothing, listed once: a new target folder then needs
+    // no look-up per name.
+    bool Empty(std::uint32_t i) {
+        Folder& f = list_[i];
+        if (f.empty < 0) {
+            std::error_code ec;
+            f.empty = f.identity != 0 && fs::is_empty(f.resolved, ec) && !ec ? 1 : 0;
+        }
+        return f.empty == 1;
+    }
 
     static constexpr std::uint32_t kNone = 0xffffffffu;
 
@@ -207,22 +218,27 @@ PlanCheck CheckPlan(const Plan& plan) {
     std::unordered_map<std::uint32_t, Native> resolvedLeaf;     // of the rare "." and ".." names
     std::vector<std::pair<io::FileId, std::uint32_t>> ids;      // of the names where a file is
     PlanCheck check;
-    for (std::uint32_t node = 0; node < nodes; ++node) {
+    // Targets first: where none exists yet (a new target folder), no source can be one of them
+    // under another name, and the sources need not be looked up by identity at all.
+    bool anyTarget = false;
+    for (std::uint32_t at = 0; at < nodes; ++at) {
+        const std::uint32_t node = at < n ? 2 * at + 1 : 2 * (at - static_cast<std::uint32_t>(n));
         const std::size_t i = node / 2;
         const bool target = node % 2 == 1;
         const Plan::Text name = target ? plan.TargetName(i) : plan.SourceName(i);
         const Plan::Text folder = target ? plan.TargetFolder(i) : plan.SourceFolder(i);
         Native path(folder);
         path += name;
+        const bool dots = name == Plan::Text(fs::path(".").native()) ||
+                          name == Plan::Text(fs::path("..").native());
         // A target without a file's name would be its folder: it takes no part in the rest.
-        if (target && !NamesAFile(fs::path(path))) {
-            check.conflicts.push_back({i, ConflictKind::NoTargetName, i});
+        if (target && (name.empty() || dots)) {
+            check.conflicts.push_back({i, ConflictKind::NoTargetName, i}); // sorted at the end
             continue;
         }
         if (name.empty())
             continue; // a path that ends in a separator names no file
-        if (name == Plan::Text(fs::path(".").native()) ||
-            name == Plan::Text(fs::path("..").native())) {
+        if (dots) {
             std::error_code ec;
             fs::path full = fs::absolute(fs::path(path), ec);
             const fs::path resolved = fs::weakly_canonical(full, ec);
@@ -236,10 +252,14 @@ PlanCheck CheckPlan(const Plan& plan) {
         } else {
             folderOf[node] = folders.Of(folder);
         }
+        if ((!target && !anyTarget) || (target && !dots && folders.Empty(folderOf[node])))
+            continue;
         io::IoError e;
         const io::EntryInfo file = io::Stat(fs::path(path), e);
-        if (file.kind == io::EntryKind::Regular)
+        if (file.kind == io::EntryKind::Regular) {
             ids.emplace_back(file.id, node);
+            anyTarget = anyTarget || target;
+        }
     }
     const auto named = [&](std::uint32_t node) { return folderOf[node] != Folders::kNone; };
     const auto leaf = [&](std::uint32_t node) -> Plan::Text {
