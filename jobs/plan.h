@@ -132,7 +132,9 @@ std::string FailureText(const FileOutcome& outcome, const PlanEntry& entry);
 // that follow a batch or a folder job; empty otherwise.
 std::string SuspicionText(const FileOutcome& outcome, const PlanEntry& entry);
 
-// Called on the thread that runs the plan.
+// Called on the thread that runs the plan, each in plan order. A source to be deleted waits for
+// the flush that covers its target, with up to 1024 files or 256 MiB after it: its verifying
+// and fileDone, and those of the entries after it, then come after later files have started.
 struct PlanEvents {
     std::function<void(std::size_t entry)> fileStarted;
     TransformProgress progress; // after every block of the file at work
@@ -140,9 +142,8 @@ struct PlanEvents {
     std::function<void(std::size_t entry)> verifying;
     std::function<void(const FileOutcome&)> fileDone;
     // Asked at the end of each job, once its target is in place, whether the source goes (a
-    // check box the user may change during the run); the target is then checked in place. When
-    // unset, the plan's deleteSources decides before each job, and the target is checked before
-    // it replaces an earlier one.
+    // check box the user may change during the run). When unset, the plan's deleteSources
+    // decides. Either way the target is checked in place, after the flush.
     std::function<bool(std::size_t entry)> deleteSource;
 };
 
@@ -156,7 +157,9 @@ struct PlanResult {
 
 // Checks the plan, then, unless it refuses its conflicts, runs its entries in order with the
 // key seed. cancel is looked at before each file and between blocks; the file at work is then
-// left as the engine leaves a cancelled job, and no further file starts.
+// left as the engine leaves a cancelled job, and no further file starts. Sources whose targets
+// were written before are checked and deleted unless the cancellation stops their check too,
+// which keeps them.
 PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events = {},
                    const std::atomic<bool>* cancel = nullptr);
 
