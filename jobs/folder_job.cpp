@@ -94,11 +94,15 @@ FolderJobResult FolderJob::Run() {
     // The listed names, one after the other: a large folder is held as text, not as objects.
     std::string names;
     std::vector<std::uint32_t> nameEnds;
+    const fs::path targetPrefix = targetFolder / "";
     result.listingError =
         AutoListFiles(sourceFolder_, [&](const fs::path& source, std::string name) {
             // The ".ZR" rule on TargetFolder + name: with a separator before the name it depends
             // on the name alone.
-            plan.Add(source, targetFolder / PathFromUtf8(TargetNameFor(name)));
+            const jobs::Plan::Text s = source.native();
+            const std::size_t cut = s.size() - source.filename().native().size();
+            plan.Add(s.substr(0, cut), s.substr(cut), targetPrefix.native(),
+                     PathFromUtf8(TargetNameFor(name)).native());
             names += name;
             nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
         });
@@ -106,7 +110,7 @@ FolderJobResult FolderJob::Run() {
     // source waits for a flush).
     std::size_t made = plan.Size();
     FolderFileOutcome current;
-    const auto fileOf = [&](std::size_t i) -> const FolderFileOutcome& {
+    const auto fileOf = [&](std::size_t i) -> FolderFileOutcome& {
         if (made != i) {
             const std::size_t begin = i == 0 ? 0 : nameEnds[i - 1];
             current = {};
@@ -128,7 +132,7 @@ FolderJobResult FolderJob::Run() {
     if (onVerifying)
         events.verifying = [this](std::size_t) { onVerifying(); };
     events.fileDone = [&](const jobs::FileOutcome& out) {
-        FolderFileOutcome file = fileOf(out.entry);
+        FolderFileOutcome& file = fileOf(out.entry);
         file.transformed = !out.heldBack && out.result.ok();
         file.sourceDeleted = out.sourceDeleted;
         const bool collided = out.heldBack &&

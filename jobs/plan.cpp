@@ -57,13 +57,17 @@ std::size_t nameStart(const fs::path& path) {
 void Plan::Add(const fs::path& source, const fs::path& target) {
     const Plan::Text s = source.native(), t = target.native();
     const std::size_t sn = nameStart(source), tn = nameStart(target);
+    Add(s.substr(0, sn), s.substr(sn), t.substr(0, tn), t.substr(tn));
+}
+
+void Plan::Add(Text sourceFolder, Text sourceName, Text targetFolder, Text targetName) {
     At at{};
-    at.sourceFolder = folderIndex(s.substr(0, sn));
-    at.targetFolder = folderIndex(t.substr(0, tn));
+    at.sourceFolder = folderIndex(sourceFolder);
+    at.targetFolder = folderIndex(targetFolder);
     at.sourceName = names_.size();
-    names_.append(s.substr(sn));
+    names_.append(sourceName);
     at.targetName = names_.size();
-    names_.append(t.substr(tn));
+    names_.append(targetName);
     at_.push_back(at);
 }
 

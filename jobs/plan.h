@@ -37,6 +37,9 @@ public:
 
     // Adds an entry to run after those added before; paths are kept as they stand.
     void Add(const std::filesystem::path& source, const std::filesystem::path& target);
+    // The same from the parts of the paths: each folder part empty or ending in a separator,
+    // each name without one.
+    void Add(Text sourceFolder, Text sourceName, Text targetFolder, Text targetName);
     void Reserve(std::size_t entries);
     std::size_t Size() const { return at_.size(); }
     bool Empty() const { return at_.empty(); }
