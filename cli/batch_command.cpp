@@ -1,7 +1,6 @@
 #include "cli_support.h"
 #include "commands.h"
 
-#include "key_seed.h"
 #include "plan.h"
 #include "target_name.h"
 
@@ -56,14 +55,9 @@ int RunBatch(int argc, char** argv, int first) {
     }
 
     int failureExit = kExitFailed;
-    const auto key = ReadKey(args.Has("--key-stdin"), failureExit);
-    if (!key)
+    const std::optional<std::int32_t> seed = ReadSeed(args.Has("--key-stdin"), failureExit);
+    if (!seed)
         return failureExit;
-    const KeySeed seed = DeriveKeySeed(*key);
-    if (!seed.ok()) {
-        PrintError(std::string("密钥不可用：") + KeyErrorText(seed.error));
-        return kExitFailed;
-    }
 
     InterruptGuard interrupt;
     std::optional<ProgressBar> bar;
@@ -79,7 +73,7 @@ int RunBatch(int argc, char** argv, int first) {
         else if (!out.suspicion.empty())
             PrintError(jobs::SuspicionText(out, plan.Entry(out.entry)));
     };
-    const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());
+    const jobs::PlanResult result = jobs::RunPlan(plan, *seed, events, interrupt.Flag());
     if (result.refused) {
         // The disk changed since the first check.
         PrintError(jobs::kConflictHeading);

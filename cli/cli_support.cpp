@@ -1,5 +1,7 @@
 #include "cli_support.h"
 
+#include "key_seed.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -171,6 +173,18 @@ std::optional<std::string> askOnTty(int fd, const char* prompt) {
 }
 
 } // namespace
+
+std::optional<std::int32_t> ReadSeed(bool fromStdin, int& failureExit) {
+    const auto key = ReadKey(fromStdin, failureExit);
+    if (!key)
+        return std::nullopt;
+    const KeySeed seed = DeriveKeySeed(*key);
+    if (!seed.ok()) {
+        PrintError(std::string("密钥不可用：") + KeyErrorText(seed.error));
+        return std::nullopt;
+    }
+    return seed.seed;
+}
 
 std::optional<std::string> ReadKey(bool fromStdin, int& failureExit) {
     failureExit = kExitFailed;

@@ -16,9 +16,9 @@ inline constexpr int kExitUsage = 2;
 
 struct Args {
     std::vector<std::string> positional;
-    std::vector<std::string> flags;   // "--key-stdin", ...
+    std::vector<std::string> flags;                          // "--key-stdin", ...
     std::vector<std::pair<std::string, std::string>> values; // "--mode" "quick"
-    std::string error;                // set when an option is unknown, repeated or lacks a value
+    std::string error; // set when an option is unknown, repeated or lacks a value
     bool Has(const std::string& flag) const;
     std::optional<std::string> Value(const std::string& name) const;
 };
@@ -32,6 +32,8 @@ Args ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
 // twice on the terminal without echo. Returns nullopt after printing the reason, with the exit
 // code to end with in failureExit (kExitUsage when there is no terminal to ask on).
 std::optional<std::string> ReadKey(bool fromStdin, int& failureExit);
+// ReadKey, then the key's seed; a key outside the limits is refused with its reason.
+std::optional<std::int32_t> ReadSeed(bool fromStdin, int& failureExit);
 
 // A progress bar on standard error, drawn only when that is a terminal.
 class ProgressBar {

@@ -1,7 +1,6 @@
 #include "cli_support.h"
 #include "commands.h"
 
-#include "key_seed.h"
 #include "plan.h"
 #include "target_name.h"
 
@@ -43,14 +42,9 @@ int RunTransform(int argc, char** argv, int first) {
     }
 
     int failureExit = kExitFailed;
-    const auto key = ReadKey(args.Has("--key-stdin"), failureExit);
-    if (!key)
+    const std::optional<std::int32_t> seed = ReadSeed(args.Has("--key-stdin"), failureExit);
+    if (!seed)
         return failureExit;
-    const KeySeed seed = DeriveKeySeed(*key);
-    if (!seed.ok()) {
-        PrintError(std::string("密钥不可用：") + KeyErrorText(seed.error));
-        return kExitFailed;
-    }
 
     jobs::Plan plan{{{source, target}}, args.Has("--delete-source")};
     InterruptGuard interrupt;
@@ -64,7 +58,7 @@ int RunTransform(int argc, char** argv, int first) {
         failure = jobs::FailureText(out, plan.Entry(0));
         suspicion = out.suspicion;
     };
-    const jobs::PlanResult result = jobs::RunPlan(plan, seed.seed, events, interrupt.Flag());
+    const jobs::PlanResult result = jobs::RunPlan(plan, *seed, events, interrupt.Flag());
     bar.Finish();
     if (result.refused) {
         // A plan of one can only conflict with itself.
