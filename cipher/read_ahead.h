@@ -27,10 +27,12 @@ public:
     // over more often).
     static constexpr std::size_t kChunk = 64 * 1024;
     static constexpr int kDepth = 4; // chunks in flight
+    // Files longer than this are read on a helper thread (see the constructor).
+    static constexpr std::int64_t kThreadedAbove = 16 * kChunk;
 
     // Reads length bytes of source from offset 0 with the keystream of seed. The source stays
     // owned by the caller and must outlive this object; the caller must not read it meanwhile.
-    // With threaded false, for files of at most kDepth chunks, or when no thread can be
+    // With threaded false, for files of at most kThreadedAbove bytes, or when no thread can be
     // started, every chunk is read inside Next.
     ReadAhead(io::File& source, std::int32_t seed, std::int64_t length, bool threaded = true);
     ~ReadAhead();

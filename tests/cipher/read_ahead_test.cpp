@@ -19,6 +19,7 @@ namespace {
 constexpr std::int32_t kSeed = -256 * 4171;
 constexpr std::size_t kChunk = ReadAhead::kChunk;
 constexpr std::size_t kInFlight = ReadAhead::kDepth * ReadAhead::kChunk;
+constexpr auto kThreaded = static_cast<std::size_t>(ReadAhead::kThreadedAbove);
 
 zr::io::File openSource(const TempDir& dir) {
     zr::io::IoError e;
@@ -54,8 +55,8 @@ std::vector<std::uint8_t> readAll(ReadAhead& chunks, std::size_t length) {
 } // namespace
 
 TEST(ReadAhead, ChunksAreTheKeystreamOfTheWholeFileWithOrWithoutTheHelperThread) {
-    for (const std::size_t length :
-         {std::size_t{1}, kChunk, kInFlight, kInFlight + 1, 10 * kChunk + 123, 3 * kInFlight}) {
+    for (const std::size_t length : {std::size_t{1}, kChunk, kInFlight, kInFlight + 1,
+                                     10 * kChunk + 123, kThreaded, kThreaded + 1, 3 * kThreaded}) {
         TempDir dir;
         const auto plain = PatternBytes(length);
         WriteBytes(dir / "src", plain);
@@ -63,7 +64,7 @@ TEST(ReadAhead, ChunksAreTheKeystreamOfTheWholeFileWithOrWithoutTheHelperThread)
             auto f = openSource(dir);
             ReadAhead chunks(f, kSeed, static_cast<std::int64_t>(length), threaded);
             // Small files are read without a thread: starting one would cost more.
-            EXPECT_EQ(chunks.Threaded(), threaded && length > kInFlight) << length;
+            EXPECT_EQ(chunks.Threaded(), threaded && length > kThreaded) << length;
             EXPECT_EQ(readAll(chunks, length), Transformed(plain, kSeed))
                 << length << " threaded " << threaded;
         }
@@ -92,7 +93,7 @@ TEST(ReadAhead, ConsumerThatStopsEarlyEndsTheHelperThread) {
     // A cancelled or failed job drops the reader mid-file while the helper thread waits for a
     // free slot or is inside a read; destruction must neither hang nor touch freed memory.
     TempDir dir;
-    const std::size_t length = 4 * kInFlight;
+    const std::size_t length = 2 * kThreaded;
     WriteBytes(dir / "src", PatternBytes(length));
     auto f = openSource(dir);
     for (int taken = 0; taken < 40; ++taken) {
