@@ -1,12 +1,13 @@
 #include "background_job.h"
 
 #include <QMetaObject>
-#include <chrono>
+#include <QTimer>
 #include <condition_variable>
 #include <memory>
-#include <mutex>
 
 namespace zr::platform {
+
+using Clock = std::chrono::steady_clock;
 
 BackgroundJob::BackgroundJob(QObject* parent) : QObject(parent) {}
 
@@ -20,7 +21,18 @@ void BackgroundJob::Start(std::function<void(BackgroundJob& job)> work) {
     Wait();
     cancel_ = false;
     running_ = true;
-    QThread* t = QThread::create([this, work = std::move(work)] { work(*this); });
+    {
+        const std::lock_guard lock(mutex_);
+        // The first thing a job shows goes out at once.
+        lastFlush_ = Clock::now() - kShowInterval;
+    }
+    QThread* t = QThread::create([this, work = std::move(work)] {
+        work(*this);
+        // What the work showed last reaches the window before finished().
+        const std::lock_guard lock(mutex_);
+        if (!pending_.empty())
+            FlushLocked(Clock::now());
+    });
     thread_ = t;
     connect(t, &QThread::finished, this, [this, t] {
         t->deleteLater();
@@ -33,10 +45,65 @@ void BackgroundJob::Start(std::function<void(BackgroundJob& job)> work) {
     t->start();
 }
 
-void BackgroundJob::Report(qint64 a, qint64 b) { emit progress(a, b); }
+void BackgroundJob::Report(qint64 a, qint64 b) {
+    emit progress(a, b);
+    Queue(kProgressSlot, [this, a, b] { emit progressShown(a, b); });
+}
+
+void BackgroundJob::Show(int slot, std::function<void()> fn) {
+    Queue(slot, std::move(fn));
+}
 
 void BackgroundJob::Post(std::function<void()> fn) {
-    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    Queue(kOrdered, std::move(fn));
+}
+
+void BackgroundJob::Queue(int slot, std::function<void()> fn) {
+    const std::lock_guard lock(mutex_);
+    // Nothing ordered waits here (it goes out at once), so any pending item of the slot is
+    // one that this one replaces.
+    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+        if (it->slot == slot) {
+            pending_.erase(it);
+            break;
+        }
+    }
+    pending_.push_back({slot, std::move(fn)});
+    const Clock::time_point now = Clock::now();
+    const Clock::duration since = now - lastFlush_;
+    if (slot == kOrdered || since >= kShowInterval)
+        return FlushLocked(now);
+    if (timerArmed_)
+        return;
+    // The rest goes out when the interval is over, even if the worker shows nothing more.
+    timerArmed_ = true;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(kShowInterval - since);
+    QMetaObject::invokeMethod(
+        this,
+        [this, wait] {
+            QTimer::singleShot(wait, this, [this] {
+                const std::lock_guard lock(mutex_);
+                timerArmed_ = false;
+                if (!pending_.empty())
+                    FlushLocked(Clock::now());
+            });
+        },
+        Qt::QueuedConnection);
+}
+
+void BackgroundJob::FlushLocked(Clock::time_point now) {
+    // Posted while mutex_ is held: the batches reach the UI thread in the order they were taken.
+    auto items = std::make_shared<std::vector<Item>>(std::move(pending_));
+    pending_.clear();
+    lastFlush_ = now;
+    QMetaObject::invokeMethod(
+        this,
+        [this, items] {
+            for (Item& item : *items)
+                item.fn();
+            emit shown();
+        },
+        Qt::QueuedConnection);
 }
 
 std::optional<bool> BackgroundJob::Ask(std::function<bool()> question) {

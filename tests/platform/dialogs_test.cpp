@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <optional>
@@ -16,8 +17,9 @@
 using namespace zr::platform;
 
 TEST(QtFilters, MatchPatternsInAnyLetterCase) {
-    EXPECT_EQ(ToQtFilters(QStringLiteral("所有文件(*.*)|*.*|*.ZR文件|*.ZR")),
-              QStringList({QStringLiteral("所有文件(*.*) (*)"), QStringLiteral("*.ZR文件 (*.ZR *.zr)")}));
+    EXPECT_EQ(
+        ToQtFilters(QStringLiteral("所有文件(*.*)|*.*|*.ZR文件|*.ZR")),
+        QStringList({QStringLiteral("所有文件(*.*) (*)"), QStringLiteral("*.ZR文件 (*.ZR *.zr)")}));
 }
 
 TEST(CommonDialogTest, RemembersTheLastConfirmedNameAcrossCancels) {
@@ -74,6 +76,34 @@ TEST(Worker, ReportsProgressOnTheUiThreadAndFinishes) {
     ASSERT_TRUE(done.wait(5000));
     EXPECT_EQ(seen, QList<qint64>({1, 2, 3}));
     EXPECT_FALSE(job.IsRunning());
+}
+
+TEST(Worker, ShowsTheLatestOfEachKindInOrderAndEverythingBeforeFinishing) {
+    BackgroundJob job;
+    QList<qint64> bar;
+    QStringList seen;
+    QObject::connect(&job, &BackgroundJob::progressShown, &job, [&](qint64 a, qint64) {
+        EXPECT_EQ(QThread::currentThread(), qApp->thread());
+        bar << a;
+    });
+    QObject::connect(&job, &BackgroundJob::finished, &job, [&] { seen << "finished"; });
+    QSignalSpy done(&job, &BackgroundJob::finished);
+    job.Start([&](BackgroundJob& j) {
+        for (int i = 1; i <= 1000; ++i) {
+            j.Report(i, 1000);
+            j.Show(0, [&, i] { seen << QString::number(i); });
+        }
+        j.Post([&] { seen << "posted"; }); // behind everything before it, never replaced
+        j.Show(0, [&] { seen << "last"; });
+    });
+    ASSERT_TRUE(done.wait(5000));
+    // The first value goes out at once; the rest as fast as a screen shows them, in order.
+    EXPECT_LT(bar.size(), 1000);
+    EXPECT_EQ(bar.first(), 1);
+    EXPECT_EQ(bar.last(), 1000);
+    EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
+    ASSERT_GE(seen.size(), 4);
+    EXPECT_EQ(seen.mid(seen.size() - 4), QStringList({"1000", "posted", "last", "finished"}));
 }
 
 TEST(Worker, AsksTheUiThreadAfterItsReportsAndGivesUpWhenCancelled) {

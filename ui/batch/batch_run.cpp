@@ -29,7 +29,10 @@ using zr::platform::MessageIcon;
 BatchRun::BatchRun(View view, QObject* parent) : QObject(parent), v_(std::move(view)) {
     job_ = new zr::platform::BackgroundJob(this);
     job_->setObjectName(QStringLiteral("BatchJob"));
-    connect(job_, &zr::platform::BackgroundJob::progress, this, &BatchRun::Progress);
+    connect(job_, &zr::platform::BackgroundJob::shown, this, &BatchRun::ShowBusy);
+    // The check box is read at the end of each job on the worker: it sees the box as it is.
+    connect(v_.Check2, &QCheckBox::stateChanged, this,
+            [this](int state) { deleteTicked_ = state != Qt::Unchecked; });
 }
 
 BatchRun::~BatchRun() {
@@ -72,72 +75,108 @@ void BatchRun::Start(const QString& key) {
         rows_.push_back(row);
     }
     Record().CharPos = 0;
-    report_ = {};
-    doneRows_.clear();
     // No percentage of an earlier run shows before the first block of this one.
     shown_ = 0;
+    busyShown_ = busyWanted_ = false;
     v_.ProgressBar1->setRange(0, 100);
     v_.ProgressBar1->setValue(0);
     v_.Label3->setText(QStringLiteral("0%"));
     v_.Label3->adjustSize();
+    deleteTicked_ = v_.Check2->checkState() != Qt::Unchecked;
     SetRunning(true);
 
     auto result = std::make_shared<zr::jobs::PlanResult>();
+    auto tally = std::make_shared<Tally>();
     connect(
-        job_, &zr::platform::BackgroundJob::finished, this, [this, result] { Finished(*result); },
-        Qt::SingleShotConnection);
-    job_->Start([this, plan, result, seed = seed.seed](zr::platform::BackgroundJob& job) {
-        // Everything that touches the window is posted to it, in the order it happens.
+        job_, &zr::platform::BackgroundJob::finished, this,
+        [this, result, tally] { Finished(*result, *tally); }, Qt::SingleShotConnection);
+    job_->Start([this, plan, result, tally, rows = rows_,
+                 seed = seed.seed](zr::platform::BackgroundJob& job) {
+        // What the window shows of each job is handed to it as fast as a screen shows it; what
+        // became of each entry is kept here and read by the window when the run has ended.
         zr::jobs::PlanEvents events;
-        events.fileStarted = [this, &job](std::size_t k) {
-            job.Post([this, k] { FileStarted(k); });
+        std::size_t atWork = 0;
+        events.fileStarted = [this, &job, &atWork](std::size_t k) {
+            atWork = k;
+            job.Show(kFileShown, [this, k] { ShowFile(k, true); });
         };
-        events.progress = [&job](std::int64_t done, std::int64_t length) {
+        events.progress = [this, &job, &atWork](std::int64_t done, std::int64_t length) {
             job.Report(done, length);
+            // A slot for each job: the last value of every job is shown, so a list of several
+            // files shows each job's share.
+            job.Show(kProgressShown + static_cast<int>(atWork),
+                     [this, k = atWork, done, length] { Progress(k, done, length); });
         };
+        // The check before a deletion reads the whole target: it is shown at once.
         events.verifying = [this, &job](std::size_t) { job.Post([this] { Verifying(); }); };
-        // Check2 is read when the job has ended, after the window has shown its last block.
-        events.deleteSource = [this, &job](std::size_t) {
-            return job.Ask([this] { return v_.Check2->checkState() != Qt::Unchecked; })
-                .value_or(false);
-        };
-        events.fileDone = [this, &job, plan](const zr::jobs::FileOutcome& out) {
-            const zr::jobs::PlanEntry entry = plan->Entry(out.entry);
-            const QString line = QString::fromStdString(
-                out.ok() ? zr::jobs::SuspicionText(out, entry) : zr::jobs::FailureText(out, entry));
+        // Check2 is read when the job has ended: as the window shows it at that moment.
+        events.deleteSource = [this](std::size_t) { return deleteTicked_.load(); };
+        events.fileDone = [this, &job, &atWork, plan, tally,
+                           rows](const zr::jobs::FileOutcome& out) {
             // A job stopped half-way is neither done nor failed.
             if (out.result.step == zr::TransformStep::Cancelled)
                 return;
+            const zr::jobs::PlanEntry entry = plan->Entry(out.entry);
+            const QString line = QString::fromStdString(
+                out.ok() ? zr::jobs::SuspicionText(out, entry) : zr::jobs::FailureText(out, entry));
             // Written, yet not done: the source that was to go stays.
-            const Outcome outcome = out.ok()                           ? Outcome::Done
-                                    : !out.heldBack && out.result.ok() ? Outcome::SourceStayed
-                                                                       : Outcome::Failed;
-            job.Post([this, k = out.entry, outcome, line] { FileDone(k, outcome, line); });
+            app::FailureGroup& group = out.ok() ? tally->report.suspect
+                                       : !out.heldBack && out.result.ok()
+                                           ? tally->report.sourceStayed
+                                           : tally->report.failed;
+            if (!out.ok() || !line.isEmpty()) {
+                ++group.count;
+                group.lines << line;
+            }
+            if (out.ok())
+                tally->doneRows.push_back(rows[out.entry]);
+            // A job whose source waited for the flush ends when later ones are at work: the
+            // window goes on showing the job at work.
+            if (out.entry == atWork)
+                job.Show(kFileShown, [this, k = out.entry] { ShowFile(k, false); });
         };
         *result = zr::jobs::RunPlan(*plan, seed, events, job.CancelFlag());
     });
 }
 
-void BatchRun::FileStarted(std::size_t entry) {
+void BatchRun::ShowFile(std::size_t entry, bool atWork) {
     if (!running_)
         return;
     auto& rec = Record();
     rec.CharPos = rows_[entry];
     rec.JobSource = Row(v_.List1, rec.CharPos);
     rec.JobTarget = Row(v_.List2, rec.CharPos);
-    Current().SetBusy(v_.window, true);
-    v_.ProgressBar1->show();
-    v_.Label3->show();
+    // After the check of the job before, the bar shows the list's share again.
+    v_.ProgressBar1->setRange(0, 100);
+    v_.ProgressBar1->setValue(shown_);
+    if (atWork) {
+        v_.ProgressBar1->show();
+        v_.Label3->show();
+    }
+    busyWanted_ = atWork;
 }
 
-void BatchRun::Progress(qint64 done, qint64 length) {
+void BatchRun::ShowBusy() {
+    // Once per batch of what the worker showed: between two jobs that the same batch covers
+    // the pointer would be normal for no time a screen could show.
+    if (running_ && busyWanted_ != busyShown_) {
+        busyShown_ = busyWanted_;
+        Current().SetBusy(v_.window, busyShown_);
+    }
+}
+
+void BatchRun::Progress(std::size_t entry, qint64 done, qint64 length) {
     if (!running_)
         return;
-    // The list is counted anew after every block.
-    shown_ = BatchPercent(v_.List1->count(), Record().CharPos, done, length);
+    // The list is counted anew whenever the window shows a block.
+    shown_ = BatchPercent(v_.List1->count(), rows_[entry], done, length);
+    v_.ProgressBar1->setRange(0, 100);
     v_.ProgressBar1->setValue(shown_);
-    v_.Label3->setText(QString::number(shown_) + QLatin1Char('%'));
-    v_.Label3->adjustSize();
+    const QString text = QString::number(shown_) + QLatin1Char('%');
+    if (v_.Label3->text() != text) {
+        v_.Label3->setText(text);
+        v_.Label3->adjustSize();
+    }
 }
 
 void BatchRun::Verifying() {
@@ -145,24 +184,7 @@ void BatchRun::Verifying() {
         v_.ProgressBar1->setRange(0, 0);
 }
 
-void BatchRun::FileDone(std::size_t entry, Outcome outcome, const QString& line) {
-    if (!running_)
-        return;
-    app::FailureGroup& group = outcome == Outcome::Done           ? report_.suspect
-                               : outcome == Outcome::SourceStayed ? report_.sourceStayed
-                                                                  : report_.failed;
-    if (outcome != Outcome::Done || !line.isEmpty()) {
-        ++group.count;
-        group.lines << line;
-    }
-    if (outcome == Outcome::Done)
-        doneRows_.push_back(rows_[entry]);
-    v_.ProgressBar1->setRange(0, 100);
-    v_.ProgressBar1->setValue(shown_);
-    Current().SetBusy(v_.window, false);
-}
-
-void BatchRun::Finished(const zr::jobs::PlanResult& result) {
+void BatchRun::Finished(const zr::jobs::PlanResult& result, const Tally& tally) {
     if (!running_)
         return; // cancelled: nothing more happens
     if (result.refused) {
@@ -177,8 +199,9 @@ void BatchRun::Finished(const zr::jobs::PlanResult& result) {
     Current().SetBusy(v_.window, false);
     if (result.cancelled) {
         // The rest of the list stays for another run; what was done leaves it.
-        std::sort(doneRows_.begin(), doneRows_.end(), std::greater<>());
-        for (int row : doneRows_) {
+        std::vector<int> doneRows = tally.doneRows;
+        std::sort(doneRows.begin(), doneRows.end(), std::greater<>());
+        for (int row : doneRows) {
             delete v_.List1->takeItem(row);
             delete v_.List2->takeItem(row);
         }
@@ -194,8 +217,9 @@ void BatchRun::Finished(const zr::jobs::PlanResult& result) {
     SetRunning(false);
     zr::app::Windows().Unload(QStringLiteral("form6"));
     // Failures and results that look wrong are not passed over in silence.
-    if (report_.failed.count + report_.sourceStayed.count + report_.suspect.count > 0)
-        Current().Message(v_.window, app::FailureListText(report_), QStringLiteral("注意"),
+    const app::FailureReport& report = tally.report;
+    if (report.failed.count + report.sourceStayed.count + report.suspect.count > 0)
+        Current().Message(v_.window, app::FailureListText(report), QStringLiteral("注意"),
                           MessageButtons::Ok, MessageIcon::Warning);
 }
 

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -60,24 +61,32 @@ public:
     void Stop();
 
 private:
+    // What became of the entries, kept by the worker and read when the run has ended.
+    struct Tally {
+        app::FailureReport report; // the entries not done as asked, with their reasons
+        std::vector<int> doneRows; // the list rows of the entries done
+    };
+    // What the worker shows in the window, each kind in a slot of its own; progress has one
+    // for each entry, from kProgressShown on.
+    enum ShownSlot { kFileShown, kProgressShown };
+
     void SetRunning(bool running);
-    void FileStarted(std::size_t entry);
-    void Progress(qint64 done, qint64 length);
+    // The entry at work (atWork) or just ended: the record, the bar, the wanted pointer.
+    void ShowFile(std::size_t entry, bool atWork);
+    void ShowBusy();
+    void Progress(std::size_t entry, qint64 done, qint64 length);
     void Verifying();
-    enum class Outcome { Done, Failed, SourceStayed };
-    // line: the entry's failure, or the suspicion of an entry done; empty when neither.
-    void FileDone(std::size_t entry, Outcome outcome, const QString& line);
-    void Finished(const jobs::PlanResult& result);
+    void Finished(const jobs::PlanResult& result, const Tally& tally);
     void Refuse(const jobs::PlanCheck& check);
     QString Row(const QListWidget* list, int row) const;
 
     View v_;
     platform::BackgroundJob* job_ = nullptr;
     bool running_ = false;
-    std::vector<int> rows_; // the list row of each plan entry
-    int shown_ = 0;         // the percentage on the bar
-    app::FailureReport report_; // the entries not done as asked, with their reasons
-    std::vector<int> doneRows_; // the list rows of the entries done
+    std::vector<int> rows_;                       // the list row of each plan entry
+    int shown_ = 0;                               // the percentage on the bar
+    bool busyWanted_ = false, busyShown_ = false; // the pointer, as the last job left it
+    std::atomic<bool> deleteTicked_{false};       // Check2, for the worker
 };
 
 } // namespace zr::ui

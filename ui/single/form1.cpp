@@ -60,7 +60,8 @@ Form1::Form1() : ui_(std::make_unique<Ui::Form1>()) {
         box->setAcceptDrops(false);
 
     job_ = new platform::BackgroundJob(this);
-    connect(job_, &platform::BackgroundJob::progress, this, &Form1::SetProgress);
+    // The bar follows the job as fast as a screen shows it, not block by block.
+    connect(job_, &platform::BackgroundJob::progressShown, this, &Form1::SetProgress);
 
     // The load handler: the marquee restarts its phase, which itself survives the reload.
     Record().TitleCount = 50;

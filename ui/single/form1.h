@@ -102,6 +102,9 @@ private:
     // whose sources, to be deleted, stay.
     void FolderJobEnded(const FolderJobResult& result, int sourcesStayed);
 
+    // What the worker shows in the window, each kind in a slot of its own.
+    enum ShownSlot { kFileShown };
+
     std::unique_ptr<Ui::Form1> ui_;
     QTimer* Timer1 = nullptr;
     platform::CommonDialog CommonDialog1; // remembers its name while this window lives

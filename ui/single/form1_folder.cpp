@@ -98,16 +98,19 @@ void Form1::Command3_clicked() {
         folderJob.SetDeleteSource(deleteSource);
         folderJob.SetCancelFlag(worker.CancelFlag());
         folderJob.onFileStart = [this, &worker](const FolderFileOutcome& file, int, int) {
-            // Behind the progress of the file before.
-            worker.Post([this, source = textOf(file.source), target = textOf(file.target)] {
-                ui_->T_SourceFile->setText(source);
-                ui_->T_TargetFile->setText(target);
-                SetProgress(0, 1);
-            });
+            // Behind the progress of the file before; of files that follow each other faster than
+            // a screen shows them, the last one is shown.
+            worker.Show(kFileShown,
+                        [this, source = textOf(file.source), target = textOf(file.target)] {
+                            ui_->T_SourceFile->setText(source);
+                            ui_->T_TargetFile->setText(target);
+                            SetProgress(0, 1);
+                        });
         };
         folderJob.onProgress = [&worker](std::int64_t done, std::int64_t length) {
             worker.Report(done, length);
         };
+        // The check before a deletion reads the whole target: it is shown at once.
         folderJob.onVerifying = [this, &worker] { worker.Post([this] { ShowVerifying(); }); };
         folderJob.onFileDone = [sourcesStayed](const FolderFileOutcome& file) {
             if (!file.ok() && file.transformed)
