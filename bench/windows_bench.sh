@@ -27,6 +27,7 @@ app=
 cleanup() {
     [[ -n $app ]] && kill "$app" 2>/dev/null
     [[ -n $xpid ]] && kill "$xpid" 2>/dev/null
+    [[ -s $dir/zr.err ]] && { echo "zr said:" >&2; tail -5 "$dir/zr.err" >&2; }
     rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -71,7 +72,7 @@ window() { # pid name-regex
 start() { # cwd args...
     local cwd=$1
     shift
-    (cd "$cwd" && exec "$zr" "$@" >/dev/null 2>&1) &
+    (cd "$cwd" && exec "$zr" "$@" >/dev/null 2>>"$dir/zr.err") &
     app=$!
     window "$app" '.*' >/dev/null
     sleep 0.5 # the first tick of the windows' timers
@@ -124,6 +125,10 @@ batch_keys() {
 }
 
 record() { echo "$1 $2" >>"$dir/times"; }
+# A run that did not do its work would make any figure meaningless.
+expect() { # what count-or-size-now wanted
+    [[ $2 == "$3" ]] || { echo "$1: found $2, wanted $3: the run did not do its work" >&2; exit 1; }
+}
 
 win_single() {
     rm -f "$dir/big.ZR"
@@ -136,6 +141,7 @@ win_single() {
     xdotool type "$key"
     record single.window "$(timed_return '注意：')"
     stop
+    expect single "$(stat -c %s "$dir/big.ZR")" $((1 << 30))
 }
 cli_single() {
     rm -f "$dir/big.ZR"
@@ -153,6 +159,7 @@ win_batch1() {
     sleep 0.6
     record batch1.window "$(batch_keys)"
     stop
+    expect batch1 "$(stat -c %s "$dir/b300.ZR")" 300000000
 }
 cli_batch1() {
     rm -f "$dir/b300.ZR"
@@ -163,6 +170,7 @@ win_batchmany() {
     start "$dir" "${many[@]}"
     record batchmany.window "$(batch_keys)"
     stop
+    expect batchmany "$(find "$dir/many" -name '*.ZR' | wc -l)" 2000
 }
 cli_batchmany() {
     rm -f "$dir"/many/*.ZR
@@ -185,6 +193,7 @@ win_folder() {
     xdotool type "$key"
     record folder.window "$(timed_return '注意：')"
     stop
+    expect folder "$(find "$dir/foldZR" -type f | wc -l)" 10000
 }
 cli_folder() {
     rm -rf "$dir/foldZR"
