@@ -27,14 +27,18 @@ app=
 cleanup() {
     [[ -n $app ]] && kill "$app" 2>/dev/null
     [[ -n $xpid ]] && kill "$xpid" 2>/dev/null
-    [[ -s $dir/zr.err ]] && { echo "zr said:" >&2; tail -5 "$dir/zr.err" >&2; }
+    local said
+    said=$(grep -v XDG_RUNTIME_DIR "$dir/zr.err" 2>/dev/null | tail -5) || true
+    [[ -n $said ]] && echo "zr said: $said" >&2
     rm -rf "$dir"
 }
 trap cleanup EXIT
-disp=":$((500 + RANDOM % 400))"
-Xvfb "$disp" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# A display of its own, chosen by the server: another X server of the machine going away must
+# not take the windows under measurement with it.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 &
 xpid=$!
-export DISPLAY=$disp
+for _ in $(seq 50); do [[ -s $dir/display ]] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$dir/display")"
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 # zr writes its desktop integration at every start: into a home of its own here.
 export HOME=$dir/home XDG_CONFIG_HOME=$dir/home/.config XDG_DATA_HOME=$dir/home/.local/share
