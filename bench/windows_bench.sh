@@ -33,6 +33,7 @@ cleanup() {
     rm -rf "$dir"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 # A display of its own, chosen by the server: another X server of the machine going away must
 # not take the windows under measurement with it.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 &
@@ -128,7 +129,10 @@ batch_keys() {
     timed_return '注意'
 }
 
-record() { echo "$1 $2" >>"$dir/times"; }
+record() { # name seconds; an empty time is a step that failed inside $(...)
+    [[ -n $2 ]] || { echo "$1: no time, a step failed" >&2; exit 1; }
+    echo "$1 $2" >>"$dir/times"
+}
 # A run that did not do its work would make any figure meaningless.
 expect() { # what count-or-size-now wanted
     [[ $2 == "$3" ]] || { echo "$1: found $2, wanted $3: the run did not do its work" >&2; exit 1; }
