@@ -99,13 +99,12 @@ void Form1::Command3_clicked() {
         folderJob.SetCancelFlag(worker.CancelFlag());
         folderJob.onFileStart = [this, &worker](const FolderFileOutcome& file, int, int) {
             // Behind the progress of the file before; of files that follow each other faster than
-            // a screen shows them, the last one is shown.
-            worker.Show(kFileShown,
-                        [this, source = textOf(file.source), target = textOf(file.target)] {
-                            ui_->T_SourceFile->setText(source);
-                            ui_->T_TargetFile->setText(target);
-                            SetProgress(0, 1);
-                        });
+            // a screen shows them, the last one is shown (and only its names become text).
+            worker.Show(kFileShown, [this, source = file.source, target = file.target] {
+                ui_->T_SourceFile->setText(textOf(source));
+                ui_->T_TargetFile->setText(textOf(target));
+                SetProgress(0, 1);
+            });
         };
         folderJob.onProgress = [&worker](std::int64_t done, std::int64_t length) {
             worker.Report(done, length);
