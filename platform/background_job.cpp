@@ -1,6 +1,5 @@
 #include "background_job.h"
 
-#include <QMetaObject>
 #include <QTimer>
 #include <condition_variable>
 #include <memory>
@@ -9,7 +8,12 @@ namespace zr::platform {
 
 using Clock = std::chrono::steady_clock;
 
-BackgroundJob::BackgroundJob(QObject* parent) : QObject(parent) {}
+BackgroundJob::BackgroundJob(QObject* parent) : QObject(parent) {
+    connect(this, &BackgroundJob::batchesReady, this, &BackgroundJob::Deliver,
+            Qt::QueuedConnection);
+    connect(this, &BackgroundJob::timerWanted, this, &BackgroundJob::ArmTimer,
+            Qt::QueuedConnection);
+}
 
 BackgroundJob::~BackgroundJob() {
     cancel_ = true;
@@ -77,33 +81,45 @@ void BackgroundJob::Queue(int slot, std::function<void()> fn) {
         return;
     // The rest goes out when the interval is over, even if the worker shows nothing more.
     timerArmed_ = true;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(kShowInterval - since);
-    QMetaObject::invokeMethod(
-        this,
-        [this, wait] {
-            QTimer::singleShot(wait, this, [this] {
-                const std::lock_guard lock(mutex_);
-                timerArmed_ = false;
-                if (!pending_.empty())
-                    FlushLocked(Clock::now());
-            });
-        },
-        Qt::QueuedConnection);
+    timerWait_ = std::chrono::ceil<std::chrono::milliseconds>(kShowInterval - since);
+    emit timerWanted();
+}
+
+void BackgroundJob::ArmTimer() {
+    std::chrono::milliseconds wait{0};
+    {
+        const std::lock_guard lock(mutex_);
+        wait = timerWait_;
+    }
+    QTimer::singleShot(wait, this, [this] {
+        const std::lock_guard lock(mutex_);
+        timerArmed_ = false;
+        if (!pending_.empty())
+            FlushLocked(Clock::now());
+    });
 }
 
 void BackgroundJob::FlushLocked(Clock::time_point now) {
-    // Posted while mutex_ is held: the batches reach the UI thread in the order they were taken.
-    auto items = std::make_shared<std::vector<Item>>(std::move(pending_));
+    // Queued while mutex_ is held: the batches reach the UI thread in the order they were taken.
+    ready_.push_back(std::move(pending_));
     pending_.clear();
     lastFlush_ = now;
-    QMetaObject::invokeMethod(
-        this,
-        [this, items] {
-            for (Item& item : *items)
-                item.fn();
-            emit shown();
-        },
-        Qt::QueuedConnection);
+    emit batchesReady();
+}
+
+void BackgroundJob::Deliver() {
+    // One batch per event, as each was announced: the window is painted between them.
+    std::vector<Item> batch;
+    {
+        const std::lock_guard lock(mutex_);
+        if (ready_.empty())
+            return;
+        batch = std::move(ready_.front());
+        ready_.pop_front();
+    }
+    for (Item& item : batch)
+        item.fn();
+    emit shown();
 }
 
 std::optional<bool> BackgroundJob::Ask(std::function<bool()> question) {

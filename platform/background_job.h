@@ -14,6 +14,7 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -65,6 +66,11 @@ signals:
     // On the UI thread, after each batch of what the worker showed has run.
     void shown();
     void finished();
+    // Internal, from the worker to the UI thread: batches are ready; a timer is to be set. They
+    // carry nothing: what they concern is handed over under mutex_, which a thread checker sees
+    // (the toolkit's own event queue is invisible to it).
+    void batchesReady();
+    void timerWanted();
 
 private:
     struct Item {
@@ -74,8 +80,12 @@ private:
     static constexpr int kOrdered = -2;
     static constexpr int kProgressSlot = -1;
     void Queue(int slot, std::function<void()> fn);
-    // Hands the pending items to the UI thread in one event; mutex_ held.
+    // Hands the pending items to the UI thread as one batch; mutex_ held.
     void FlushLocked(std::chrono::steady_clock::time_point now);
+    // On the UI thread: runs the oldest batch handed over.
+    void Deliver();
+    // On the UI thread: flushes what is pending once the interval since the last batch is over.
+    void ArmTimer();
 
     QThread* thread_ = nullptr;
     std::atomic<bool> cancel_{false};
@@ -83,7 +93,9 @@ private:
 
     std::mutex mutex_;
     std::vector<Item> pending_;
+    std::deque<std::vector<Item>> ready_; // batches handed over, not yet run
     std::chrono::steady_clock::time_point lastFlush_;
+    std::chrono::milliseconds timerWait_{0};
     bool timerArmed_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <atomic>
 #include <filesystem>
+#include <future>
 
 using namespace zr::test;
 using zr::platform::MessageIcon;
@@ -207,10 +208,17 @@ TEST_F(BatchRunTest, Check2AsReadWhenEachJobEndsDecidesOnItsSource) {
             [&, blocks = 0](qint64, qint64) mutable {
                 const int at = blocks++ / 3;
                 // Unticked during the last job, by the user on the UI thread: that job keeps
-                // its source.
+                // its source. The worker waits on a promise rather than a blocking connection,
+                // whose hand-over inside Qt the thread checker cannot see.
+                std::promise<void> clicked;
                 QMetaObject::invokeMethod(
-                    m, [&, at] { C<QCheckBox>("Check2")->setChecked(at < 2); },
-                    Qt::BlockingQueuedConnection);
+                    m,
+                    [&, at] {
+                        C<QCheckBox>("Check2")->setChecked(at < 2);
+                        clicked.set_value();
+                    },
+                    Qt::QueuedConnection);
+                clicked.get_future().wait();
             },
             Qt::DirectConnection);
     });
