@@ -77,6 +77,10 @@ std::string UpperCaseAscii(std::string_view name) {
     return out;
 }
 
+bool HasZrSuffix(std::string_view name) {
+    return endsWithZrSuffix(name);
+}
+
 std::string TargetNameFor(std::string_view source) {
     return targetFor(source);
 }

@@ -11,6 +11,8 @@ namespace zr {
 // UTF-8 bytes: the suffix is ASCII, so a multi-byte character can never be mistaken for it.
 std::string TargetNameFor(std::string_view source);
 std::u16string TargetNameFor(std::u16string_view source);
+// Whether the ".ZR" rule takes the suffix away: the name of an encrypted file.
+bool HasZrSuffix(std::string_view name);
 
 // A folder path ending in "ZR" (case-sensitive) gives the path without those two characters;
 // any other path gets "ZR" appended.

@@ -1,6 +1,7 @@
 #include "plan.h"
 
 #include "key_recovery.h"
+#include "target_name.h"
 
 #include <algorithm>
 #include <exception>
@@ -106,16 +107,6 @@ bool stopped(const std::atomic<bool>* cancel) {
     return cancel && cancel->load(std::memory_order_relaxed);
 }
 
-// Whether a source name follows the ".ZR" rule for encrypted files (any letter case).
-bool encryptedName(const fs::path& source) {
-    const std::string name = Utf8Path(source.filename());
-    if (name.size() < 3)
-        return false;
-    const std::string_view tail = std::string_view(name).substr(name.size() - 3);
-    return tail[0] == '.' && (tail[1] == 'Z' || tail[1] == 'z') &&
-           (tail[2] == 'R' || tail[2] == 'r');
-}
-
 // Sources wait for their deletion until this many are written, or this many bytes: then one
 // flush of the file systems covers all their targets, which are read back and compared one by
 // one before each source goes. Flushing after every file would wait for the device once per
@@ -138,7 +129,7 @@ FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const P
     out.result = TransformFile(entry.source, entry.target, seed, events.progress, options);
     if (!out.result.ok())
         return out;
-    if (encryptedName(entry.source))
+    if (HasZrSuffix(Utf8Path(entry.source.filename())))
         out.suspicion = WrongKeySuspicion(entry.target).value_or(std::string());
     if (!(events.deleteSource ? events.deleteSource(i) : plan.deleteSources))
         return out;
