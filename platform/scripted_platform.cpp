@@ -3,7 +3,9 @@
 namespace zr::platform {
 
 namespace {
-QString nameOf(QWidget* w) { return w ? w->window()->objectName() : QString(); }
+QString nameOf(QWidget* w) {
+    return w ? w->window()->objectName() : QString();
+}
 } // namespace
 
 QList<RecordedCall> ScriptedPlatform::Messages() const {
@@ -21,25 +23,26 @@ int ScriptedPlatform::BeepCount() const {
     return n;
 }
 
-MessageAnswer ScriptedPlatform::Message(QWidget* parent, const QString& text,
-                                        const QString& title, MessageButtons buttons,
-                                        MessageIcon icon) {
-    RecordedCall c{RecordedCall::Message, text, title, buttons, icon, {}, false, nameOf(parent)};
-    calls << c;
-    if (onMessage)
-        onMessage(c);
-    if (messageAnswers.empty())
-        return MessageAnswer::Ok;
-    const MessageAnswer a = messageAnswers.front();
-    messageAnswers.pop_front();
-    return a;
+MessageAnswer ScriptedPlatform::Message(QWidget* parent, const QString& text, const QString& title,
+                                        MessageButtons buttons, MessageIcon icon) {
+    return Answer({RecordedCall::Message, text, title, buttons, icon, {}, false, nameOf(parent)});
 }
 
 MessageAnswer ScriptedPlatform::MessageWithButton(QWidget* parent, const QString& text,
                                                   const QString& title, MessageIcon icon,
                                                   const QString& other) {
-    RecordedCall c{RecordedCall::Message, text, title, MessageButtons::Ok, icon, {}, false,
-                   nameOf(parent),        other};
+    return Answer({RecordedCall::Message,
+                   text,
+                   title,
+                   MessageButtons::Ok,
+                   icon,
+                   {},
+                   false,
+                   nameOf(parent),
+                   other});
+}
+
+MessageAnswer ScriptedPlatform::Answer(const RecordedCall& c) {
     calls << c;
     if (onMessage)
         onMessage(c);
@@ -51,8 +54,8 @@ MessageAnswer ScriptedPlatform::MessageWithButton(QWidget* parent, const QString
 }
 
 OpenFileResult ScriptedPlatform::OpenFile(QWidget* parent, const OpenFileRequest& request) {
-    RecordedCall c{RecordedCall::OpenFile, {}, request.title, MessageButtons::Ok,
-                   MessageIcon::None,      request, false,       nameOf(parent)};
+    RecordedCall c{RecordedCall::OpenFile, {},      request.title, MessageButtons::Ok,
+                   MessageIcon::None,      request, false,         nameOf(parent)};
     calls << c;
     if (openAnswers.empty())
         return {};
@@ -62,8 +65,8 @@ OpenFileResult ScriptedPlatform::OpenFile(QWidget* parent, const OpenFileRequest
 }
 
 std::optional<FontChoice> ScriptedPlatform::ChooseFont(QWidget* parent, const FontChoice&) {
-    calls << RecordedCall{RecordedCall::Font, {}, {}, MessageButtons::Ok, MessageIcon::None,
-                          {},                 false, nameOf(parent)};
+    calls << RecordedCall{RecordedCall::Font, {}, {},    MessageButtons::Ok,
+                          MessageIcon::None,  {}, false, nameOf(parent)};
     if (fontAnswers.empty())
         return std::nullopt;
     const auto f = fontAnswers.front();
@@ -72,13 +75,13 @@ std::optional<FontChoice> ScriptedPlatform::ChooseFont(QWidget* parent, const Fo
 }
 
 void ScriptedPlatform::Beep() {
-    calls << RecordedCall{RecordedCall::Beep, {}, {}, MessageButtons::Ok, MessageIcon::None, {},
-                          false, {}};
+    calls << RecordedCall{RecordedCall::Beep, {}, {},    MessageButtons::Ok,
+                          MessageIcon::None,  {}, false, {}};
 }
 
 void ScriptedPlatform::SetBusy(QWidget* window, bool busy) {
-    calls << RecordedCall{RecordedCall::Busy, {}, {}, MessageButtons::Ok, MessageIcon::None, {},
-                          busy, nameOf(window)};
+    calls << RecordedCall{RecordedCall::Busy, {}, {},   MessageButtons::Ok,
+                          MessageIcon::None,  {}, busy, nameOf(window)};
 }
 
 } // namespace zr::platform

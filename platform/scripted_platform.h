@@ -55,6 +55,10 @@ public:
     std::deque<MessageAnswer> messageAnswers;
     std::deque<OpenFileResult> openAnswers;
     std::deque<std::optional<FontChoice>> fontAnswers;
+
+private:
+    // Records a message box and gives the next scripted answer (OK when none is left).
+    MessageAnswer Answer(const RecordedCall& c);
 };
 
 } // namespace zr::platform
