@@ -227,8 +227,8 @@ PlanCheck CheckPlan(const Plan& plan) {
         const bool target = node % 2 == 1;
         const Plan::Text name = target ? plan.TargetName(i) : plan.SourceName(i);
         const Plan::Text folder = target ? plan.TargetFolder(i) : plan.SourceFolder(i);
-        Native path(folder);
-        path += name;
+        // The path as the plan holds it, made only for the names that are looked up.
+        const auto path = [&] { return fs::path(Native(folder) + Native(name)); };
         const bool dots = name == Plan::Text(fs::path(".").native()) ||
                           name == Plan::Text(fs::path("..").native());
         // A target without a file's name would be its folder: it takes no part in the rest.
@@ -240,7 +240,7 @@ PlanCheck CheckPlan(const Plan& plan) {
             continue; // a path that ends in a separator names no file
         if (dots) {
             std::error_code ec;
-            fs::path full = fs::absolute(fs::path(path), ec);
+            fs::path full = fs::absolute(path(), ec);
             const fs::path resolved = fs::weakly_canonical(full, ec);
             if (!ec)
                 full = resolved;
@@ -255,7 +255,7 @@ PlanCheck CheckPlan(const Plan& plan) {
         if ((!target && !anyTarget) || (target && !dots && folders.Empty(folderOf[node])))
             continue;
         io::IoError e;
-        const io::EntryInfo file = io::Stat(fs::path(path), e);
+        const io::EntryInfo file = io::Stat(path(), e);
         if (file.kind == io::EntryKind::Regular) {
             ids.emplace_back(file.id, node);
             anyTarget = anyTarget || target;
@@ -308,7 +308,7 @@ PlanCheck CheckPlan(const Plan& plan) {
             return folderOfNode(a).identity == folderOfNode(b).identity && leaf(a) == leaf(b);
         },
         join);
-    // The same resolved path, where folders do not exist yet.
+    // The same resolved path (what joins names in folders that do not exist yet).
     sameKeys(
         work, nodes,
         [&](std::uint32_t node) -> std::optional<std::uint64_t> {
