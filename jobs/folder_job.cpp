@@ -132,6 +132,9 @@ FolderJobResult FolderJob::Run() {
     if (onVerifying)
         events.verifying = [this](std::size_t) { onVerifying(); };
     events.fileDone = [&](const jobs::FileOutcome& out) {
+        // A file stopped half-way is neither done nor failed: the cancellation is the message.
+        if (out.result.step == TransformStep::Cancelled)
+            return;
         FolderFileOutcome& file = fileOf(out.entry);
         file.transformed = !out.heldBack && out.result.ok();
         file.sourceDeleted = out.sourceDeleted;

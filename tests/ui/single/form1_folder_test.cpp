@@ -19,6 +19,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -230,15 +231,18 @@ TEST_F(FolderJobWindow, EscStopsTheJobAndTheWindowIsBackInFolderMode) {
     const QString sourceShown = Control<QLineEdit>(w, "T_SourceFile")->text();
     const QString targetShown = Control<QLineEdit>(w, "T_TargetFile")->text();
     auto* job = w.findChild<zr::platform::BackgroundJob*>();
+    std::atomic<bool> halfWay{false}; // Esc comes in the middle of the file, not before it
     QObject::connect(
         job, &zr::platform::BackgroundJob::progress, job,
-        [job] {
+        [job, &halfWay] {
+            halfWay = true;
             while (!job->CancelRequested())
                 QThread::msleep(1);
         },
         Qt::DirectConnection);
     Control<QPushButton>(w, "Command3")->click();
     ASSERT_TRUE(w.Busy());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return halfWay.load(); }, 10000));
     QTest::keyClick(&w, Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Busy(); }, 10000));
     ASSERT_EQ(platform.Messages().size(), 1);
