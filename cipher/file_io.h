@@ -164,6 +164,10 @@ private:
     bool committed_ = false;
 };
 
+// Whether Commit failed because a file took the name of a target that was missing when it was
+// looked up: nothing was replaced, and the caller may look again and start over.
+bool NameTaken(const IoError& error);
+
 // The name part that marks a temporary file of a job (".report.doc.ZR" + this + the writer's
 // identity); exposed for tests.
 inline constexpr char kTempMarker[] = ".zr-";

@@ -3,6 +3,7 @@
 #include "file_io_detail.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -381,7 +382,7 @@ bool linkTrusted(const fs::path& link, const struct stat& linkStat) {
 bool inMemory(const fs::path& folder) {
     static thread_local fs::path last;
     static thread_local bool answer = false;
-    if (folder != last) {
+    if (folder.native() != last.native()) {
         struct statfs st {};
         answer = ::statfs(folder.c_str(), &st) == 0 && st.f_type == TMPFS_MAGIC;
         last = folder;
@@ -522,6 +523,48 @@ void RemoveIfOwnFile(const fs::path& path) {
 
 } // namespace detail
 
+namespace {
+
+// Gives the unnamed file open as fd the name to; fails with EEXIST where the name is taken.
+// By its descriptor where the system allows that (Linux 6.10 on for the file's own creator,
+// any version with CAP_DAC_READ_SEARCH); else through /proc, which costs a walk of four more
+// names, and is then taken at once for the rest of the process.
+int linkUnnamed(int fd, const char* to) {
+    static std::atomic<bool> byDescriptor{true};
+    const bool tried = byDescriptor.load(std::memory_order_relaxed);
+    if (tried) {
+        if (::linkat(fd, "", AT_FDCWD, to, AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM)
+            return -1;
+    }
+    char link[32];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, link, AT_FDCWD, to, AT_SYMLINK_FOLLOW) != 0)
+        return -1;
+    if (tried)
+        byDescriptor.store(false, std::memory_order_relaxed);
+    return 0;
+}
+
+// Renames from to to unless to exists (EEXIST). Where the file system cannot tell (some network
+// and FUSE drivers), a plain rename is the best there is.
+bool renameNoReplace(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return false;
+#endif
+    return ::rename(from, to) == 0;
+}
+
+} // namespace
+
+bool NameTaken(const IoError& error) {
+    return error.code == EEXIST;
+}
+
 TempFile TempFile::Create(TargetInfo given, IoError& error, std::uint32_t newRights, bool brief) {
     if (!detail::Replaceable(given, error))
         return {};
@@ -599,26 +642,27 @@ bool TempFile::Commit(IoError& error) {
         // A named temporary file was private while it was written.
         ::fchmod(fd, static_cast<mode_t>(newRights_) & ~processUmask());
     }
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    if (name_.empty() && !replaces) {
-        // Nothing to replace: the unnamed file takes the target's name at once. A file that
-        // appeared there meanwhile makes this fail; it is then replaced as before.
-        if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            committed_ = true;
-            file_.Close();
-            return true;
-        }
-        if (errno != EEXIST) {
+    if (!replaces) {
+        // Nothing to replace: the file takes the target's name at once, and only if nothing has
+        // taken it meanwhile. A file that appeared there is not replaced blindly: Commit fails
+        // with EEXIST (NameTaken), and the caller looks at that file and starts again.
+        const bool named = name_.empty() ? linkUnnamed(fd, target.c_str()) == 0
+                                         : renameNoReplace(name_.c_str(), target.c_str());
+        if (!named) {
             error = errorOf(errno);
             return false;
         }
+        name_.clear();
+        committed_ = true;
+        file_.Close();
+        return true;
     }
     if (name_.empty()) {
         // Give the unnamed file a name beside the target, then rename that over the target.
         const std::string stem = tempStem(target);
         for (int attempt = 0; attempt < 100 && name_.empty(); ++attempt) {
             fs::path name = dir_ / (stem + randomSuffix());
-            if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            if (linkUnnamed(fd, name.c_str()) == 0)
                 name_ = std::move(name);
             else if (errno != EEXIST) {
                 error = errorOf(errno);

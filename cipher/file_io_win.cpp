@@ -546,14 +546,20 @@ bool TempFile::Commit(IoError& error) {
                                REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
                                nullptr, nullptr) != 0;
     }
+    // A new name is taken only if nothing has taken it meanwhile (NameTaken then).
     if (!moved && !::MoveFileExW(from.c_str(), to.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                                 (replaces ? MOVEFILE_REPLACE_EXISTING : 0) |
+                                     MOVEFILE_WRITE_THROUGH)) {
         error = lastError();
         return false;
     }
     name_.clear();
     committed_ = true;
     return true;
+}
+
+bool NameTaken(const IoError& error) {
+    return error.code == ERROR_ALREADY_EXISTS || error.code == ERROR_FILE_EXISTS;
 }
 
 void TempFile::Discard() {

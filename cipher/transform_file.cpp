@@ -116,8 +116,14 @@ bool TransformResult::SourceSide() const {
     return step == TransformStep::OpenSource || step == TransformStep::Read;
 }
 
-TransformResult TransformFile(const fs::path& source, const fs::path& target, std::int32_t seed,
-                              const TransformProgress& progress, const TransformOptions& options) {
+namespace {
+
+// One attempt of TransformFile. lookFirst: the target is looked up before anything is written;
+// without, it is taken for missing. taken: a file took the missing target's name during the job,
+// and nothing was replaced.
+TransformResult transformOnce(const fs::path& source, const fs::path& target, std::int32_t seed,
+                              const TransformProgress& progress, const TransformOptions& options,
+                              bool lookFirst, bool& taken) {
     io::IoError e;
     io::EntryInfo read;
     io::File in = io::File::OpenRead(source, e, &read);
@@ -127,12 +133,18 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
 
     // The same file under another name (letter case, "..", a link, a hard link) would be
     // destroyed by the rename; refuse before anything is written.
-    io::TargetInfo earlier = io::InspectTarget(target, e);
-    if (e)
-        return fail(TransformStep::OpenTarget, target, e);
-    if (earlier.earlier.kind == io::EntryKind::Regular &&
-        io::SameFile(source, read, earlier.real, earlier.earlier))
-        return fail(TransformStep::SameFile, target, "源文件与目标文件是同一个文件");
+    io::TargetInfo earlier;
+    if (lookFirst) {
+        earlier = io::InspectTarget(target, e);
+        if (e)
+            return fail(TransformStep::OpenTarget, target, e);
+        if (earlier.earlier.kind == io::EntryKind::Regular &&
+            io::SameFile(source, read, earlier.real, earlier.earlier))
+            return fail(TransformStep::SameFile, target, "源文件与目标文件是同一个文件");
+    } else {
+        earlier.name = earlier.real = target;
+    }
+    const bool replaces = earlier.earlier.kind == io::EntryKind::Regular;
 
     // A new target gets the source's rights (less the umask), so that a private file stays
     // private; its owner may always write it, so that a later job can replace it.
@@ -176,12 +188,31 @@ TransformResult TransformFile(const fs::path& source, const fs::path& target, st
         if (!v.ok())
             return v;
     }
-    if (!out.Commit(e))
+    if (!out.Commit(e)) {
+        taken = !replaces && io::NameTaken(e);
         return fail(TransformStep::Commit, target, e);
+    }
     TransformResult ok;
     ok.length = length;
     ok.source = read.id;
     return ok;
+}
+
+} // namespace
+
+TransformResult TransformFile(const fs::path& source, const fs::path& target, std::int32_t seed,
+                              const TransformProgress& progress, const TransformOptions& options) {
+    // A file that takes a missing target's name while the job runs is looked at, and the job
+    // starts again with it as the earlier file (replaced as any earlier file, or refused).
+    bool lookFirst = !options.targetMissing;
+    for (int attempt = 0;; ++attempt) {
+        bool taken = false;
+        TransformResult r =
+            transformOnce(source, target, seed, progress, options, lookFirst, taken);
+        if (!taken || attempt == 2)
+            return r;
+        lookFirst = true;
+    }
 }
 
 TransformResult VerifyTarget(const fs::path& source, const fs::path& target, std::int32_t seed,

@@ -53,6 +53,10 @@ struct TransformOptions {
     // Called once the last block is written, when the read-back check of verify begins (it may
     // take as long as the job itself).
     std::function<void()> verifying;
+    // The caller has found no file at the target (a plan checked as a whole): it is not looked
+    // up again. Nothing is replaced on that word: a file that appears there meanwhile is found
+    // when the new file takes the name, and the job then starts again as for an existing target.
+    bool targetMissing = false;
 };
 
 // Transforms source into target with the keystream of seed. The target is written to a

@@ -119,13 +119,14 @@ constexpr std::int64_t kFlushBytes = 256ll << 20;
 // after a decryption whose result does not look like its type: the key was probably wrong,
 // and the source is the only copy the right key opens.
 FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const PlanEvents& events,
-                     const std::atomic<bool>* cancel, bool& remove) {
+                     const std::atomic<bool>* cancel, bool targetMissing, bool& remove) {
     const PlanEntry entry = plan.Entry(i);
     FileOutcome out;
     out.entry = i;
     remove = false;
     TransformOptions options;
     options.cancel = cancel;
+    options.targetMissing = targetMissing;
     out.result = TransformFile(entry.source, entry.target, seed, events.progress, options);
     if (!out.result.ok())
         return out;
@@ -290,7 +291,9 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
             out.entry = i;
             out.heldBack = *held[i];
         } else {
-            out = runEntry(plan, i, seed, events, cancel, remove);
+            const bool missing = i < result.check.targetMissing.size() &&
+                                 result.check.targetMissing[i];
+            out = runEntry(plan, i, seed, events, cancel, missing, remove);
         }
         const bool cancelledHere = out.result.step == TransformStep::Cancelled;
         pending.Add(std::move(out), remove);

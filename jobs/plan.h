@@ -89,6 +89,8 @@ struct Conflict {
 
 struct PlanCheck {
     std::vector<Conflict> conflicts; // ordered by entry; an entry may have several
+    // Per entry: no file was at its target (the job need not look again; see TransformOptions).
+    std::vector<bool> targetMissing;
     bool ok() const { return conflicts.empty(); }
     // Each conflicting entry once, in plan order.
     std::vector<std::size_t> Entries() const;

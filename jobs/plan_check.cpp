@@ -218,6 +218,7 @@ PlanCheck CheckPlan(const Plan& plan) {
     std::unordered_map<std::uint32_t, Native> resolvedLeaf;     // of the rare "." and ".." names
     std::vector<std::pair<io::FileId, std::uint32_t>> ids;      // of the names where a file is
     PlanCheck check;
+    check.targetMissing.assign(n, false);
     // Targets first: where none exists yet (a new target folder), no source can be one of them
     // under another name, and the sources need not be looked up by identity at all.
     bool anyTarget = false;
@@ -252,10 +253,16 @@ PlanCheck CheckPlan(const Plan& plan) {
         } else {
             folderOf[node] = folders.Of(folder);
         }
-        if ((!target && !anyTarget) || (target && !dots && folders.Empty(folderOf[node])))
+        if (!target && !anyTarget)
             continue;
+        if (target && !dots && folders.Empty(folderOf[node])) {
+            check.targetMissing[i] = true;
+            continue;
+        }
         io::IoError e;
         const io::EntryInfo file = io::Stat(path(), e);
+        if (target && !dots && !e && file.kind == io::EntryKind::Missing)
+            check.targetMissing[i] = true;
         if (file.kind == io::EntryKind::Regular) {
             ids.emplace_back(file.id, node);
             anyTarget = anyTarget || target;

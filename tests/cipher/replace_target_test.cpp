@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 using zr::TransformFile;
@@ -134,6 +135,29 @@ TEST(Replace, TargetWithOtherHardLinksIsRefusedUntouched) {
     EXPECT_EQ(fs::hard_link_count(dir / "old.ZR"), 2u);
     EXPECT_EQ(ReadBytes(dir / "backup.ZR"), PatternBytes(10, 3));
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"backup.ZR", "old.ZR", "src"}));
+}
+
+TEST(Replace, AFileThatTakesAMissingTargetsNameMeanwhileIsLookedAtNotReplacedBlindly) {
+    // A brief job (a named temporary file where unnamed ones are dear) and a long one.
+    for (const std::size_t size : {std::size_t{100000}, std::size_t{3} << 20}) {
+        TempDir dir;
+        WriteBytes(dir / "src", PatternBytes(size));
+        zr::TransformOptions told;
+        told.targetMissing = true; // as a plan's check found it
+        bool once = false;
+        const auto r = TransformFile(dir / "src", dir / "dst", kSeed,
+                                     [&](std::int64_t, std::int64_t) {
+                                         if (std::exchange(once, true))
+                                             return;
+                                         WriteBytes(dir / "dst", PatternBytes(10, 3));
+                                         fs::create_hard_link(dir / "dst", dir / "backup");
+                                     },
+                                     told);
+        EXPECT_EQ(r.step, TransformStep::OpenTarget) << size;
+        EXPECT_NE(r.reason.find("硬链接"), std::string::npos) << r.reason;
+        EXPECT_EQ(ReadBytes(dir / "dst"), PatternBytes(10, 3));
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"backup", "dst", "src"}));
+    }
 }
 
 TEST(Replace, OnlyAnEarlierFileOrAVerifiedJobIsFlushedBeforeTheRename) {
