@@ -118,6 +118,48 @@ bool TransformResult::SourceSide() const {
 
 namespace {
 
+// Reports the blocks from done up to end.
+void reportBlocks(const TransformProgress& progress, std::int64_t done, std::int64_t end,
+                  std::int64_t length) {
+    if (!progress)
+        return;
+    for (std::int64_t d = done; d < end;) {
+        d = std::min(d + kTransformBlock, end);
+        progress(d, length);
+    }
+}
+
+// Writes the length bytes of in through the keystream into out, reporting every block, and
+// makes sure the source ended there.
+TransformResult writeAll(io::File& in, io::TempFile& out, const fs::path& source,
+                         const fs::path& target, std::int32_t seed, std::int64_t length,
+                         const TransformProgress& progress, const TransformOptions& options) {
+    io::IoError e;
+    bool endSeen = false;
+    {
+        // The next chunks are read and transformed on the second core while this one is written.
+        ReadAhead chunks(in, seed, length);
+        for (std::int64_t done = 0; done < length;) {
+            if (cancelled(options))
+                return fail(TransformStep::Cancelled, target, "已取消");
+            ReadAhead::Chunk chunk;
+            if (!chunks.Next(chunk, e))
+                return fail(TransformStep::Read, source, e);
+            if (!out.Write(chunk.data, chunk.size, e))
+                return fail(TransformStep::Write, target, e);
+            const std::int64_t end = done + static_cast<std::int64_t>(chunk.size);
+            reportBlocks(progress, done, end, length);
+            done = end;
+        }
+        endSeen = chunks.EndSeen();
+    }
+    // A source that grew while it was read has bytes the target lacks; reporting success (and
+    // then perhaps deleting the source) would lose them.
+    if (!endSeen && !sourceEndsAt(in, length, e))
+        return fail(TransformStep::Read, source, e);
+    return {};
+}
+
 // One attempt of TransformFile. lookFirst: the target is looked up before anything is written;
 // without, it is taken for missing. taken: a file took the missing target's name during the job,
 // and nothing was replaced.
@@ -153,33 +195,9 @@ TransformResult transformOnce(const fs::path& source, const fs::path& target, st
     if (!out.Handle().IsOpen())
         return fail(TransformStep::OpenTarget, target, e);
 
-    bool endSeen = false;
-    {
-        // The next chunks are read and transformed on the second core while this one is written.
-        ReadAhead chunks(in, seed, length);
-        for (std::int64_t done = 0; done < length;) {
-            if (cancelled(options))
-                return fail(TransformStep::Cancelled, target, "已取消");
-            ReadAhead::Chunk chunk;
-            if (!chunks.Next(chunk, e))
-                return fail(TransformStep::Read, source, e);
-            if (!out.Write(chunk.data, chunk.size, e))
-                return fail(TransformStep::Write, target, e);
-            const std::int64_t end = done + static_cast<std::int64_t>(chunk.size);
-            if (progress) {
-                for (std::int64_t d = done; d < end;) {
-                    d = std::min(d + kTransformBlock, end);
-                    progress(d, length);
-                }
-            }
-            done = end;
-        }
-        endSeen = chunks.EndSeen();
-    }
-    // A source that grew while it was read has bytes the target lacks; reporting success (and
-    // then perhaps deleting the source) would lose them.
-    if (!endSeen && !sourceEndsAt(in, length, e))
-        return fail(TransformStep::Read, source, e);
+    if (TransformResult w = writeAll(in, out, source, target, seed, length, progress, options);
+        !w.ok())
+        return w;
 
     if (options.verify) {
         if (options.verifying)
@@ -199,6 +217,82 @@ TransformResult transformOnce(const fs::path& source, const fs::path& target, st
 }
 
 } // namespace
+
+// One chunk: the file is written at once, so that progress reported afterwards tells the same
+// as progress reported while writing.
+static_assert(PreparedJob::kLimit <= static_cast<std::int64_t>(ReadAhead::kChunk));
+
+void PreparedJob::Prepare(const fs::path& source, const fs::path& target, std::int32_t seed) {
+    out_.Discard();
+    result_ = {};
+    prepared_ = true;
+    io::IoError e;
+    io::EntryInfo read;
+    io::File in = io::File::OpenRead(source, e, &read);
+    if (!in.IsOpen()) {
+        result_ = fail(TransformStep::OpenSource, source, e);
+        return;
+    }
+    if (read.size > kLimit) {
+        prepared_ = false;
+        return;
+    }
+    io::TargetInfo missing;
+    missing.name = missing.real = target;
+    out_ = io::TempFile::Create(std::move(missing), e, (read.mode & 0777) | 0200, true);
+    if (!out_.Handle().IsOpen()) {
+        result_ = fail(TransformStep::OpenTarget, target, e);
+        return;
+    }
+    bool endSeen = false;
+    {
+        ReadAhead chunk(in, seed, read.size, false);
+        if (read.size > 0) {
+            ReadAhead::Chunk c;
+            if (!chunk.Next(c, e)) {
+                result_ = fail(TransformStep::Read, source, e);
+                out_.Discard();
+                return;
+            }
+            if (!data_)
+                data_ = std::make_unique_for_overwrite<std::uint8_t[]>(kLimit);
+            std::memcpy(data_.get(), c.data, c.size);
+        }
+        endSeen = chunk.EndSeen();
+    }
+    if (!endSeen && !sourceEndsAt(in, read.size, e)) {
+        result_ = fail(TransformStep::Read, source, e);
+        out_.Discard();
+        return;
+    }
+    result_.length = read.size;
+    result_.source = read.id;
+}
+
+TransformResult PreparedJob::Finish(const fs::path& source, const fs::path& target,
+                                    std::int32_t seed, const TransformProgress& progress,
+                                    const TransformOptions& options) {
+    if (!prepared_ || options.verify)
+        return TransformFile(source, target, seed, progress, options);
+    if (!result_.ok())
+        return result_;
+    io::IoError e;
+    const std::int64_t length = result_.length;
+    if (length > 0 && !out_.Write(data_.get(), static_cast<std::size_t>(length), e)) {
+        out_.Discard();
+        return fail(TransformStep::Write, target, e);
+    }
+    reportBlocks(progress, 0, length, length);
+    if (out_.Commit(e))
+        return result_;
+    out_.Discard();
+    if (!io::NameTaken(e))
+        return fail(TransformStep::Commit, target, e);
+    // A file took the name meanwhile: it is looked at, and the job runs again.
+    TransformOptions again = options;
+    again.targetMissing = false;
+    return TransformFile(source, target, seed, progress, again);
+}
 
 TransformResult TransformFile(const fs::path& source, const fs::path& target, std::int32_t seed,
                               const TransformProgress& progress, const TransformOptions& options) {

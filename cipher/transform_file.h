@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace zr {
@@ -66,6 +67,37 @@ TransformResult TransformFile(const std::filesystem::path& source,
                               const std::filesystem::path& target, std::int32_t seed,
                               const TransformProgress& progress = {},
                               const TransformOptions& options = {});
+
+// A brief job prepared ahead of its turn, on another thread: the source read and transformed,
+// the new file created beside the target. Finish writes and names it in the caller's order.
+// Only for a target found missing (see TransformOptions::targetMissing); until Finish the new
+// file has no name (or a hidden temporary one), so a job that never finishes leaves nothing.
+// One object may be prepared again and again (it keeps its buffer).
+class PreparedJob {
+public:
+    // Sources of at most this many bytes are prepared.
+    static constexpr std::int64_t kLimit = 64 * 1024;
+
+    // Opens source and, when it holds at most kLimit bytes, reads and transforms it and creates
+    // the new file for target. A larger source is left for TransformFile: Prepared() is then
+    // false. A job prepared before and not finished is discarded.
+    void Prepare(const std::filesystem::path& source, const std::filesystem::path& target,
+                 std::int32_t seed);
+    bool Prepared() const { return prepared_; }
+    // The job's result as TransformFile gives it for the same paths and options: the content is
+    // written and its blocks reported to progress, then the file takes target's name; a failure
+    // found while preparing is returned as it stands. A file that took the name meanwhile is
+    // looked at, and the job runs again. Not prepared, or asked to verify, it is TransformFile.
+    TransformResult Finish(const std::filesystem::path& source,
+                           const std::filesystem::path& target, std::int32_t seed,
+                           const TransformProgress& progress, const TransformOptions& options);
+
+private:
+    io::TempFile out_;
+    TransformResult result_; // a failure, or the length and identity of what was read
+    std::unique_ptr<std::uint8_t[]> data_; // the content transformed, kLimit bytes
+    bool prepared_ = false;
+};
 
 // Checks a target that a job has already put in place, for callers that decide on deleting the
 // source only when the job has ended: flushes the target to the device, reads it back and

@@ -4,7 +4,15 @@
 #include "target_name.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <exception>
+#if defined(__x86_64__) || defined(_M_X64) || defined(__i386__)
+#include <immintrin.h>
+#endif
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace zr {
@@ -119,7 +127,8 @@ constexpr std::int64_t kFlushBytes = 256ll << 20;
 // after a decryption whose result does not look like its type: the key was probably wrong,
 // and the source is the only copy the right key opens.
 FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const PlanEvents& events,
-                     const std::atomic<bool>* cancel, bool targetMissing, bool& remove) {
+                     const std::atomic<bool>* cancel, bool targetMissing, PreparedJob& prepared,
+                     bool& remove) {
     const PlanEntry entry = plan.Entry(i);
     FileOutcome out;
     out.entry = i;
@@ -127,7 +136,7 @@ FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const P
     TransformOptions options;
     options.cancel = cancel;
     options.targetMissing = targetMissing;
-    out.result = TransformFile(entry.source, entry.target, seed, events.progress, options);
+    out.result = prepared.Finish(entry.source, entry.target, seed, events.progress, options);
     if (!out.result.ok())
         return out;
     if (HasZrSuffix(Utf8Path(entry.source.filename())))
@@ -141,6 +150,118 @@ FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const P
     remove = true;
     return out;
 }
+
+// Prepares the brief jobs of the entries after the one at work, on a second thread: opening,
+// reading and writing the next small files overlaps naming and reporting this one. Only entries
+// whose target the check found missing are prepared (nothing there to look at or replace);
+// every event still comes from the caller's thread, in plan order.
+// A hint to the processor that this thread is waiting for another (and lends the core's
+// resources to a sibling hardware thread meanwhile).
+inline void pause() {
+#if defined(__x86_64__) || defined(_M_X64) || defined(__i386__)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+class Ahead {
+public:
+    Ahead(const Plan& plan, std::int32_t seed, std::vector<bool> eligible,
+          const std::atomic<bool>* cancel)
+        : plan_(plan), seed_(seed), eligible_(std::move(eligible)), cancel_(cancel) {
+        try {
+            worker_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // Without a second thread every job simply runs in its turn.
+        }
+    }
+    ~Ahead() {
+        stop_ = true;
+        wake();
+        if (worker_.joinable())
+            worker_.join();
+    }
+    Ahead(const Ahead&) = delete;
+    Ahead& operator=(const Ahead&) = delete;
+
+    // The job of entry i, prepared or not (null when the thread stopped before it); entries are
+    // asked for in order, each once, and each is given back by Release before the next.
+    PreparedJob* Take(std::size_t i) {
+        if (!worker_.joinable())
+            return nullptr;
+        await([&] { return produced_.load() > i || finished_.load(); });
+        return produced_.load() > i ? &ring_[i % kDepth] : nullptr;
+    }
+    // The job of entry i is done with. What is left of it is freed by the thread that made it,
+    // when it reuses the place: memory handed between threads and freed by the other one costs
+    // a contended lock in the allocator per block.
+    void Release(std::size_t i) {
+        if (!worker_.joinable())
+            return;
+        consumed_.store(i + 1);
+        wake();
+    }
+
+private:
+    // A few files ahead are enough to keep both threads busy; each holds an open file.
+    static constexpr std::size_t kDepth = 32;
+
+    void run() {
+        for (std::size_t j = 0; j < plan_.Size(); ++j) {
+            await([&] { return j - consumed_.load() < kDepth || stop_.load(); });
+            if (stop_.load() || stopped(cancel_))
+                break;
+            // The place's earlier job is done with; what is left of it goes now, on this thread.
+            PreparedJob& job = ring_[j % kDepth];
+            if (eligible_[j])
+                job.Prepare(plan_.Source(j), plan_.Target(j), seed_);
+            else
+                job = PreparedJob();
+            produced_.store(j + 1);
+            wake();
+        }
+        finished_ = true;
+        wake();
+    }
+
+    // The two threads mostly wait for each other for a few microseconds: they ask again for a
+    // while (a sleep and a wake-up per file would cost more than the file) before they sleep.
+    template <class Ready>
+    void await(Ready ready) {
+        for (int spin = 0; spin < 20000; ++spin) {
+            if (ready())
+                return;
+            pause();
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++sleepers_;
+        changed_.wait(lock, ready);
+        --sleepers_;
+    }
+    // After a change of the counts: wakes a thread that sleeps on them (sequentially consistent
+    // with its going to sleep, so that no wake-up is lost).
+    void wake() {
+        if (sleepers_.load() == 0)
+            return;
+        { const std::lock_guard<std::mutex> lock(mutex_); }
+        changed_.notify_all();
+    }
+
+    const Plan& plan_;
+    const std::int32_t seed_;
+    const std::vector<bool> eligible_;
+    const std::atomic<bool>* cancel_;
+    PreparedJob ring_[kDepth];           // entry j in ring_[j % kDepth]
+    std::atomic<std::size_t> produced_{0}; // entries prepared (or passed over)
+    std::atomic<std::size_t> consumed_{0}; // entries taken
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> stop_{false};
+    std::atomic<int> sleepers_{0};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread worker_;
+};
 
 // The outcomes not yet reported, in plan order: those whose sources wait for the flush, and
 // every one after the first of them, so that the events keep the plan's order.
@@ -277,7 +398,21 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
                 held[c.entry] = &c;
         }
     }
+    const auto targetMissing = [&](std::size_t i) {
+        return i < result.check.targetMissing.size() && result.check.targetMissing[i];
+    };
+    // Jobs of new targets run ahead where there are several.
+    std::optional<Ahead> ahead;
+    if (plan.Size() > 1) {
+        std::vector<bool> eligible(plan.Size());
+        bool any = false;
+        for (std::size_t i = 0; i < plan.Size(); ++i)
+            any |= eligible[i] = !held[i] && targetMissing(i);
+        if (any)
+            ahead.emplace(plan, seed, std::move(eligible), cancel);
+    }
     Pending pending(plan, seed, events, cancel, result);
+    PreparedJob notPrepared;
     for (std::size_t i = 0; i < plan.Size(); ++i) {
         if (stopped(cancel)) {
             result.cancelled = true;
@@ -287,14 +422,16 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
             events.fileStarted(i);
         FileOutcome out;
         bool remove = false;
+        PreparedJob* prepared = ahead ? ahead->Take(i) : nullptr;
         if (held[i]) {
             out.entry = i;
             out.heldBack = *held[i];
         } else {
-            const bool missing = i < result.check.targetMissing.size() &&
-                                 result.check.targetMissing[i];
-            out = runEntry(plan, i, seed, events, cancel, missing, remove);
+            out = runEntry(plan, i, seed, events, cancel, targetMissing(i),
+                           prepared ? *prepared : notPrepared, remove);
         }
+        if (ahead)
+            ahead->Release(i);
         const bool cancelledHere = out.result.step == TransformStep::Cancelled;
         pending.Add(std::move(out), remove);
         if (cancelledHere)

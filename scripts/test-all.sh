@@ -30,14 +30,14 @@ cmake --build --preset asan -j "$jobs"
 stamp "sanitizer tests"
 ASAN_OPTIONS=detect_leaks=0 ctest --preset asan -j "$jobs"
 
-# The engine's read-ahead thread, and the windows' background jobs (batch, shredder, single
-# file and folder).
+# The engine's read-ahead thread, the jobs prepared ahead of their turn, and the windows'
+# background jobs (batch, shredder, single file and folder).
 stamp "thread checks build"
 cmake --preset tsan
-cmake --build --preset tsan -j "$jobs" --target zr_cipher_tests zr_batch_window_tests \
+cmake --build --preset tsan -j "$jobs" --target zr_cipher_tests zr_jobs_tests zr_batch_window_tests \
   zr_ui_shredder_tests zr_ui_single_tests zr_ui_single_folder_tests
 stamp "thread checks"
-for t in cipher/zr_cipher_tests ui/batch/zr_batch_window_tests ui/shredder/zr_ui_shredder_tests \
+for t in cipher/zr_cipher_tests jobs/zr_jobs_tests ui/batch/zr_batch_window_tests ui/shredder/zr_ui_shredder_tests \
   ui/single/zr_ui_single_tests ui/single/zr_ui_single_folder_tests; do
   QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1" \
     "build-tsan/tests/$t" --gtest_filter='-Slow*' --gtest_brief=1

@@ -263,3 +263,54 @@ TEST(RunPlan, ACancelledPlanLeavesNoTargetDeletesNothingAndStartsNoFurtherFile) 
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"big", "next"}));
     EXPECT_EQ(ReadBytes(dir / "big"), PatternBytes(300000));
 }
+
+TEST(RunPlan, ManyNewTargetsKeepTheOrderOfEventsAndBytesAndANameTakenMeanwhileIsNotReplaced) {
+    // Jobs of small files with new targets are prepared ahead on a second thread: what the
+    // caller sees must be what one file after the other gives.
+    TempDir dir;
+    fs::create_directory(dir / "out");
+    const std::vector<std::size_t> sizes = {0, 1, 32768, 40000, 65536, 65537, 300000, 7};
+    Plan plan;
+    std::vector<std::string> expected;
+    for (std::uint32_t i = 0; i < 60; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        const std::size_t size = sizes[i % sizes.size()];
+        WriteBytes(dir / name, PatternBytes(size, i));
+        plan.Add(dir / name, dir / "out" / (name + ".ZR"));
+        expected.push_back("start " + std::to_string(i));
+        for (std::size_t d = 0; d < size;) {
+            d = std::min<std::size_t>(d + 32768, size);
+            expected.push_back(std::to_string(d) + "/" + std::to_string(size));
+        }
+        expected.push_back(std::string(i == 41 ? "failed " : "done ") + std::to_string(i));
+    }
+    std::vector<std::string> seen;
+    zr::jobs::PlanEvents ev;
+    ev.fileStarted = [&](std::size_t i) {
+        seen.push_back("start " + std::to_string(i));
+        if (i == 41) { // another program writes that name meanwhile, and keeps a second link
+            WriteBytes(dir / "out" / "f41.ZR", PatternBytes(5, 9));
+            fs::create_hard_link(dir / "out" / "f41.ZR", dir / "keep");
+        }
+    };
+    ev.progress = [&](std::int64_t d, std::int64_t n) {
+        seen.push_back(std::to_string(d) + "/" + std::to_string(n));
+    };
+    ev.fileDone = [&](const zr::jobs::FileOutcome& out) {
+        seen.push_back((out.ok() ? "done " : "failed ") + std::to_string(out.entry));
+    };
+    const auto r = zr::jobs::RunPlan(plan, 3, ev);
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(r.done, 59);
+    EXPECT_EQ(ReadBytes(dir / "out" / "f41.ZR"), PatternBytes(5, 9));
+    for (std::uint32_t i = 0; i < 60; ++i) {
+        if (i == 41)
+            continue;
+        EXPECT_EQ(ReadBytes(dir / "out" / ("f" + std::to_string(i) + ".ZR")),
+                  zr::test::Transformed(PatternBytes(sizes[i % sizes.size()], i), 3))
+            << i;
+    }
+    EXPECT_EQ(fs::hard_link_count(dir / "keep"), 2u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 60)
+        << "no temporary file is left";
+}
