@@ -237,8 +237,8 @@ void PreparedJob::Prepare(const fs::path& source, const fs::path& target, std::i
         prepared_ = false;
         return;
     }
-    io::TargetInfo missing;
-    missing.name = missing.real = target;
+    io::TargetInfo missing; // only its place is needed
+    missing.real = target;
     out_ = io::TempFile::Create(std::move(missing), e, (read.mode & 0777) | 0200, true);
     if (!out_.Handle().IsOpen()) {
         result_ = fail(TransformStep::OpenTarget, target, e);

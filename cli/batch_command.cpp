@@ -13,13 +13,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The target of one source, as the multi-file window lists it: beside the source, or in the
-// folder under the source's bare name; then the ".ZR" rule.
-fs::path TargetOf(const std::string& source, const std::optional<std::string>& folder) {
+// Adds one source with its target, as the multi-file window lists it: beside the source, or
+// in the folder (given as its text with a separator at the end) under the source's bare name;
+// then the ".ZR" rule.
+void add(jobs::Plan& plan, const fs::path& source, const std::string& text,
+         const std::optional<fs::path::string_type>& folder) {
     if (!folder)
-        return PathFromUtf8(TargetNameFor(source));
-    const std::string name = Utf8Path(PathFromUtf8(source).filename());
-    return fs::path(PathFromUtf8(*folder)) / PathFromUtf8(TargetNameFor(name));
+        return plan.Add(source, PathFromUtf8(TargetNameFor(text)));
+    const jobs::Plan::Text s = source.native();
+    const fs::path name = source.filename();
+    const std::size_t cut = s.size() - name.native().size();
+    plan.Add(s.substr(0, cut), s.substr(cut), *folder,
+             NativeFromUtf8(TargetNameFor(Utf8Path(name))));
 }
 
 } // namespace
@@ -37,12 +42,17 @@ int RunBatch(int argc, char** argv, int first) {
     }
     jobs::Plan plan;
     plan.deleteSources = args.Has("--delete-source");
+    plan.Reserve(args.positional.size());
+    std::optional<fs::path::string_type> into;
+    if (folder)
+        into = (PathFromUtf8(*folder) / "").native();
     for (const std::string& source : args.positional) {
-        if (source.empty() || !PathFromUtf8(source).has_filename()) {
+        const fs::path path = PathFromUtf8(source);
+        if (source.empty() || !path.has_filename()) {
             PrintUsageError("不是文件名：" + source);
             return kExitUsage;
         }
-        plan.Add(PathFromUtf8(source), TargetOf(source, folder));
+        add(plan, path, source, into);
     }
     // Before the key is asked for: a list that cannot run needs none.
     const jobs::PlanCheck check = jobs::CheckPlan(plan);

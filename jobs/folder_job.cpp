@@ -25,7 +25,7 @@ std::string AutoListFiles(const fs::path& folder, const ListedFile& add) {
     // The whole listing is taken before any file is worked on: deleting sources while the
     // system is still listing the folder could make it skip or repeat names.
     for (; it != fs::directory_iterator(); it.increment(ec)) {
-        const fs::path path = it->path();
+        const fs::path& path = it->path();
         // The type comes with the listing where the file system gives it; only a link (or a
         // file system that does not) is looked up, following the link: only one that leads to
         // a regular file counts. Nothing is opened, so a FIFO cannot block here.
@@ -102,7 +102,7 @@ FolderJobResult FolderJob::Run() {
             const jobs::Plan::Text s = source.native();
             const std::size_t cut = s.size() - source.filename().native().size();
             plan.Add(s.substr(0, cut), s.substr(cut), targetPrefix.native(),
-                     PathFromUtf8(TargetNameFor(name)).native());
+                     NativeFromUtf8(TargetNameFor(name)));
             names += name;
             nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
         });

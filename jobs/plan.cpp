@@ -34,6 +34,14 @@ fs::path PathFromUtf8(std::string_view text) {
     return fs::path(std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size()));
 }
 
+fs::path::string_type NativeFromUtf8(std::string_view text) {
+#ifdef _WIN32
+    return PathFromUtf8(text).native();
+#else
+    return fs::path::string_type(text);
+#endif
+}
+
 namespace jobs {
 
 Plan::Plan(std::initializer_list<PlanEntry> entries, bool deleteSources_)

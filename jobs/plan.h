@@ -176,5 +176,7 @@ namespace zr {
 // valid UTF-8 or not.
 std::string Utf8Path(const std::filesystem::path& path);
 std::filesystem::path PathFromUtf8(std::string_view text);
+// The same as the system's text, without making a path of it (on POSIX the bytes themselves).
+std::filesystem::path::string_type NativeFromUtf8(std::string_view text);
 
 } // namespace zr

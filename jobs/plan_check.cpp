@@ -42,6 +42,13 @@ template <class Char> std::basic_string<Char> foldCase(const std::basic_string<C
     }
 }
 
+// FNV-1a over the characters of a text, continued from h.
+std::uint64_t hashText(Plan::Text text, std::uint64_t h = 14695981039346656037ull) {
+    for (const auto c : text)
+        h = (h ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
+    return h;
+}
+
 struct IdHash {
     std::size_t operator()(const io::FileId& id) const { return id.inode * 31 + id.device; }
 };
@@ -53,6 +60,7 @@ struct Folder {
     Native prefix;          // resolved, ending in a separator
     Native foldedPrefix;    // the same with foldCase
     std::uint32_t identity; // 0 for a folder that does not exist
+    std::uint64_t prefixHash = 0, foldedPrefixHash = 0; // hashText of the two prefixes
     int empty = -1; // 1 when it holds nothing (no name in it leads to a file); -1: not asked
 };
 
@@ -79,6 +87,8 @@ public:
             if (f.prefix.empty() || f.prefix.back() != fs::path::preferred_separator)
                 f.prefix += fs::path::preferred_separator;
             f.foldedPrefix = foldCase(f.prefix);
+            f.prefixHash = hashText(f.prefix);
+            f.foldedPrefixHash = hashText(f.foldedPrefix);
             io::IoError e;
             const io::EntryInfo info = io::Stat(f.resolved, e);
             f.identity = 0;
@@ -131,13 +141,6 @@ public:
 private:
     std::vector<std::uint32_t> parent_;
 };
-
-// FNV-1a over the characters of a text, continued from h.
-std::uint64_t hashText(Plan::Text text, std::uint64_t h = 14695981039346656037ull) {
-    for (const auto c : text)
-        h = (h ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
-    return h;
-}
 
 // Calls pair(first, node) for every node whose key equals that of an earlier node, first being
 // the earliest node with that key. Keys are compared by 32 bits of their hashes first and,
@@ -321,7 +324,7 @@ PlanCheck CheckPlan(const Plan& plan) {
         [&](std::uint32_t node) -> std::optional<std::uint64_t> {
             if (!named(node))
                 return std::nullopt;
-            return hashText(leaf(node), hashText(folderOfNode(node).prefix));
+            return hashText(leaf(node), folderOfNode(node).prefixHash);
         },
         [&](std::uint32_t a, std::uint32_t b) { return full(a) == full(b); }, join);
 
@@ -349,8 +352,7 @@ PlanCheck CheckPlan(const Plan& plan) {
         [&](std::uint32_t node) -> std::optional<std::uint64_t> {
             if (!named(node))
                 return std::nullopt;
-            return hashText(foldCase(Native(leaf(node))),
-                            hashText(folderOfNode(node).foldedPrefix));
+            return hashText(foldCase(Native(leaf(node))), folderOfNode(node).foldedPrefixHash);
         },
         [&](std::uint32_t a, std::uint32_t b) { return foldedFull(a) == foldedFull(b); },
         [&](std::uint32_t a, std::uint32_t b) {
