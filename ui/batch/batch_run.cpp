@@ -30,6 +30,7 @@ BatchRun::BatchRun(View view, QObject* parent) : QObject(parent), v_(std::move(v
     job_ = new zr::platform::BackgroundJob(this);
     job_->setObjectName(QStringLiteral("BatchJob"));
     connect(job_, &zr::platform::BackgroundJob::shown, this, &BatchRun::ShowBusy);
+    connect(job_, &zr::platform::BackgroundJob::shown, this, &BatchRun::PaintBar);
     // The check box is read at the end of each job on the worker: it sees the box as it is.
     connect(v_.Check2, &QCheckBox::stateChanged, this,
             [this](int state) { deleteTicked_ = state != Qt::Unchecked; });
@@ -165,11 +166,18 @@ void BatchRun::ShowBusy() {
     }
 }
 
+void BatchRun::PaintBar() {
+    v_.ProgressBar1->setUpdatesEnabled(true);
+}
+
 void BatchRun::Progress(std::size_t entry, qint64 done, qint64 length) {
     if (!running_)
         return;
     // The list is counted anew whenever the window shows a block.
     shown_ = BatchPercent(v_.List1->count(), rows_[entry], done, length);
+    // A bar paints itself at once whenever its value moves a percent; of the values one batch
+    // sets (a job's last value each) the bar is painted once, when the batch is done.
+    v_.ProgressBar1->setUpdatesEnabled(false);
     v_.ProgressBar1->setRange(0, 100);
     v_.ProgressBar1->setValue(shown_);
     const QString text = QString::number(shown_) + QLatin1Char('%');
@@ -185,6 +193,7 @@ void BatchRun::Verifying() {
 }
 
 void BatchRun::Finished(const zr::jobs::PlanResult& result, const Tally& tally) {
+    PaintBar();
     if (!running_)
         return; // cancelled: nothing more happens
     if (result.refused) {

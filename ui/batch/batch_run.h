@@ -74,6 +74,8 @@ private:
     // The entry at work (atWork) or just ended: the record, the bar, the wanted pointer.
     void ShowFile(std::size_t entry, bool atWork);
     void ShowBusy();
+    // After a batch of what the worker showed: the bar paints the last value it was given.
+    void PaintBar();
     void Progress(std::size_t entry, qint64 done, qint64 length);
     void Verifying();
     void Finished(const jobs::PlanResult& result, const Tally& tally);
