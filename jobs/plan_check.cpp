@@ -142,6 +142,28 @@ private:
     std::vector<std::uint32_t> parent_;
 };
 
+// Sorts numbers byte by byte from the lowest (a radix sort): the check of a plan of many names
+// sorts several lists of one number per name, which comparisons made a tenth of its time.
+void sortNumbers(std::vector<std::uint64_t>& v) {
+    if (v.size() < 256) {
+        std::sort(v.begin(), v.end());
+        return;
+    }
+    std::vector<std::uint64_t> other(v.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::size_t start[257] = {};
+        for (const std::uint64_t x : v)
+            ++start[(x >> shift & 0xff) + 1];
+        if (start[(v[0] >> shift & 0xff) + 1] == v.size())
+            continue; // one value of this byte throughout: the order stays
+        for (int b = 0; b < 256; ++b)
+            start[b + 1] += start[b];
+        for (const std::uint64_t x : v)
+            other[start[x >> shift & 0xff]++] = x;
+        v.swap(other);
+    }
+}
+
 // Calls pair(first, node) for every node whose key equals that of an earlier node, first being
 // the earliest node with that key. Keys are compared by 32 bits of their hashes first and,
 // within equal ones, by equal(a, b): the memory is one 64-bit number per node.
@@ -152,7 +174,7 @@ void sameKeys(std::vector<std::uint64_t>& work, std::uint32_t nodes, const Hash&
     for (std::uint32_t node = 0; node < nodes; ++node)
         if (const std::optional<std::uint64_t> h = hash(node))
             work.push_back((*h ^ *h >> 32) << 32 | node);
-    std::sort(work.begin(), work.end());
+    sortNumbers(work);
     const auto nodeOf = [](std::uint64_t v) { return static_cast<std::uint32_t>(v); };
     for (std::size_t at = 0; at < work.size();) {
         std::size_t end = at + 1;
@@ -370,7 +392,7 @@ PlanCheck CheckPlan(const Plan& plan) {
         if (named(node))
             names.push_back(std::uint64_t{classes.Find(node)} << 32 |
                             std::uint64_t{node % 2} << 31 | node / 2);
-    std::sort(names.begin(), names.end());
+    sortNumbers(names);
     const auto classOf = [](std::uint64_t v) { return v >> 32; };
     const auto isTarget = [](std::uint64_t v) { return (v >> 31 & 1) != 0; };
     const auto entryOf = [](std::uint64_t v) { return static_cast<std::size_t>(v & 0x7fffffffu); };

@@ -58,6 +58,24 @@ TEST(PlanCheck, ExistingFilesConflictByIdentity) {
         CheckPlan({{{dir / "doc.txt", dir / "new.ZR"}, {dir / "doc.txt.ZR", dir / "doc"}}}).ok());
 }
 
+TEST(PlanCheck, AmongManyEntriesTheFewConflictsAreFoundAndNoOthers) {
+    // Lists long enough to be sorted in bytes rather than by comparisons.
+    TempDir dir;
+    fs::create_directory(dir / "out");
+    WriteBytes(dir / "kept", PatternBytes(10));
+    Plan plan;
+    for (int i = 0; i < 400; ++i)
+        plan.Add(dir / ("f" + std::to_string(i)), dir / "out" / ("F" + std::to_string(i) + ".ZR"));
+    plan.Add(dir / "g", dir / "out" / "F7.ZR");   // 400: a target of another entry
+    plan.Add(dir / "out" / "F9.ZR", dir / "h");   // 401: its source is entry 9's target
+    plan.Add(dir / "kept", dir / "sub" / ".." / "kept"); // 402: its own source
+    EXPECT_EQ(KindsOf(plan), (Kinds{{7, ConflictKind::SharedTarget},
+                                    {9, ConflictKind::TargetIsSource},
+                                    {400, ConflictKind::SharedTarget},
+                                    {401, ConflictKind::SourceIsTarget},
+                                    {402, ConflictKind::SameFile}}));
+}
+
 TEST(PlanCheck, MissingTargetsConflictByNormalisedPath) {
     TempDir dir;
     fs::create_directories(dir / "a");
