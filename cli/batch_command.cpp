@@ -72,9 +72,13 @@ int RunBatch(int argc, char** argv, int first) {
     InterruptGuard interrupt;
     std::optional<ProgressBar> bar;
     jobs::PlanEvents events;
-    events.fileStarted = [&](std::size_t i) { bar.emplace(Utf8Path(plan.Target(i))); };
+    events.fileStarted = [&](std::size_t i) {
+        if (ProgressBar::Drawn())
+            bar.emplace(Utf8Path(plan.Target(i)));
+    };
     events.progress = [&](std::int64_t done, std::int64_t length) {
-        bar->Update(ProgressPercent(done, length));
+        if (bar)
+            bar->Update(ProgressPercent(done, length));
     };
     events.fileDone = [&](const jobs::FileOutcome& out) {
         bar.reset();

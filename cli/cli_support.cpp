@@ -226,6 +226,10 @@ bool errorIsTerminal() {
 }
 } // namespace
 
+bool ProgressBar::Drawn() {
+    return errorIsTerminal();
+}
+
 ProgressBar::ProgressBar(std::string label)
     : label_(std::move(label)), active_(errorIsTerminal()) {}
 

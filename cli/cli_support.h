@@ -39,6 +39,9 @@ std::optional<std::int32_t> ReadSeed(bool fromStdin, int& failureExit);
 class ProgressBar {
 public:
     explicit ProgressBar(std::string label);
+    // Whether bars are drawn at all (standard error is a terminal): a caller with many files
+    // need not make a label for each when none is shown.
+    static bool Drawn();
     ~ProgressBar();
     void Update(int percent);
     void Finish();

@@ -67,7 +67,8 @@ int RunFolder(int argc, char** argv, int first) {
     std::optional<ProgressBar> bar;
     job.onFileStart = [&](const FolderFileOutcome& file, int, int) {
         bar.reset();
-        bar.emplace(Utf8Path(file.target));
+        if (ProgressBar::Drawn())
+            bar.emplace(Utf8Path(file.target));
     };
     job.onProgress = [&](std::int64_t done, std::int64_t length) {
         if (bar)
