@@ -129,6 +129,19 @@ void reportBlocks(const TransformProgress& progress, std::int64_t done, std::int
     }
 }
 
+// progress, passing on only values beyond reported (which it keeps up to date): a job started
+// again after a first attempt does not report its blocks twice. Empty when progress is.
+TransformProgress onlyFurther(const TransformProgress& progress, std::int64_t& reported) {
+    if (!progress)
+        return {};
+    return [&progress, &reported](std::int64_t done, std::int64_t length) {
+        if (done > reported) {
+            reported = done;
+            progress(done, length);
+        }
+    };
+}
+
 // Writes the length bytes of in through the keystream into out, reporting every block, and
 // makes sure the source ended there.
 TransformResult writeAll(io::File& in, io::TempFile& out, const fs::path& source,
@@ -276,6 +289,11 @@ TransformResult PreparedJob::Finish(const fs::path& source, const fs::path& targ
         return TransformFile(source, target, seed, progress, options);
     if (!result_.ok())
         return result_;
+    // As a job in its turn stops before its first block.
+    if (result_.length > 0 && cancelled(options)) {
+        out_.Discard();
+        return fail(TransformStep::Cancelled, target, "已取消");
+    }
     io::IoError e;
     const std::int64_t length = result_.length;
     if (length > 0 && !out_.Write(data_.get(), static_cast<std::size_t>(length), e)) {
@@ -288,21 +306,26 @@ TransformResult PreparedJob::Finish(const fs::path& source, const fs::path& targ
     out_.Discard();
     if (!io::NameTaken(e))
         return fail(TransformStep::Commit, target, e);
-    // A file took the name meanwhile: it is looked at, and the job runs again.
+    // A file took the name meanwhile: it is looked at, and the job runs again, reporting only
+    // blocks beyond those reported already.
     TransformOptions again = options;
     again.targetMissing = false;
-    return TransformFile(source, target, seed, progress, again);
+    std::int64_t reported = length;
+    return TransformFile(source, target, seed, onlyFurther(progress, reported), again);
 }
 
 TransformResult TransformFile(const fs::path& source, const fs::path& target, std::int32_t seed,
                               const TransformProgress& progress, const TransformOptions& options) {
     // A file that takes a missing target's name while the job runs is looked at, and the job
     // starts again with it as the earlier file (replaced as any earlier file, or refused).
+    // The progress of a job started again goes on from where the first attempt got to.
     bool lookFirst = !options.targetMissing;
+    std::int64_t reported = 0;
+    const TransformProgress further = onlyFurther(progress, reported);
     for (int attempt = 0;; ++attempt) {
         bool taken = false;
         TransformResult r =
-            transformOnce(source, target, seed, progress, options, lookFirst, taken);
+            transformOnce(source, target, seed, further, options, lookFirst, taken);
         if (!taken || attempt == 2)
             return r;
         lookFirst = true;

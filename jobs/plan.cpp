@@ -216,6 +216,16 @@ private:
     static constexpr std::size_t kDepth = 32;
 
     void run() {
+        try {
+            prepare();
+        } catch (const std::exception&) {
+            // Out of memory, most likely: the rest of the entries run in their turn.
+        }
+        finished_ = true;
+        wake();
+    }
+
+    void prepare() {
         for (std::size_t j = 0; j < plan_.Size(); ++j) {
             await([&] { return j - consumed_.load() < kDepth || stop_.load(); });
             if (stop_.load() || stopped(cancel_))
@@ -229,8 +239,6 @@ private:
             produced_.store(j + 1);
             wake();
         }
-        finished_ = true;
-        wake();
     }
 
     // The two threads mostly wait for each other for a few microseconds: they ask again for a
@@ -445,6 +453,8 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
         if (cancelledHere)
             break;
     }
+    // What was prepared and not run goes before the flush, which may take a while.
+    ahead.reset();
     // Jobs already done keep their promise: their targets are checked and their sources go
     // (unless the cancellation stops the check too, which then keeps them).
     pending.Flush();

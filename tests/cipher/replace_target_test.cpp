@@ -157,6 +157,23 @@ TEST(Replace, AFileThatTakesAMissingTargetsNameMeanwhileIsLookedAtNotReplacedBli
         EXPECT_NE(r.reason.find("硬链接"), std::string::npos) << r.reason;
         EXPECT_EQ(ReadBytes(dir / "dst"), PatternBytes(10, 3));
         EXPECT_EQ(dir.Names(), (std::vector<std::string>{"backup", "dst", "src"}));
+
+        // A plain file is replaced as any earlier file, and the progress never goes back.
+        fs::remove(dir / "backup");
+        fs::remove(dir / "dst");
+        std::vector<std::int64_t> seen;
+        const auto again = TransformFile(dir / "src", dir / "dst", kSeed,
+                                         [&](std::int64_t done, std::int64_t) {
+                                             if (seen.empty())
+                                                 WriteBytes(dir / "dst", PatternBytes(10, 3));
+                                             seen.push_back(done);
+                                         },
+                                         told);
+        EXPECT_TRUE(again.ok()) << again.reason;
+        EXPECT_EQ(ReadBytes(dir / "dst"), Transformed(PatternBytes(size), kSeed));
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) &&
+                    std::adjacent_find(seen.begin(), seen.end()) == seen.end());
+        EXPECT_EQ(seen.back(), static_cast<std::int64_t>(size));
     }
 }
 

@@ -282,6 +282,21 @@ TEST(RunPlan, ACancelledPlanLeavesNoTargetDeletesNothingAndStartsNoFurtherFile) 
     EXPECT_EQ(ReadBytes(dir / "big"), PatternBytes(300000));
 }
 
+TEST(RunPlan, ALinkToNothingAsTargetIsRefusedBeforeAnythingIsWritten) {
+    TempDir dir;
+    WriteBytes(dir / "a", PatternBytes(100000));
+    WriteBytes(dir / "b", PatternBytes(10));
+    fs::create_symlink(dir / "nowhere", dir / "a.ZR");
+    int blocks = 0;
+    zr::jobs::PlanEvents ev;
+    ev.progress = [&](std::int64_t, std::int64_t) { ++blocks; };
+    const auto r = zr::jobs::RunPlan(
+        {{{dir / "a", dir / "a.ZR"}, {dir / "b", dir / "b.ZR"}}, false}, 3, ev);
+    EXPECT_EQ(r.failed, 1);
+    EXPECT_EQ(blocks, 1) << "only b's block";
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+}
+
 TEST(RunPlan, ManyNewTargetsKeepTheOrderOfEventsAndBytesAndANameTakenMeanwhileIsNotReplaced) {
     // Jobs of small files with new targets are prepared ahead on a second thread: what the
     // caller sees must be what one file after the other gives.
