@@ -144,6 +144,7 @@ TEST(FolderJob, AFailingFileIsSkippedWhileTheRestAreDone) {
     EXPECT_TRUE(fs::exists(f.source / "blocked")) << "a failed file's source stays";
     EXPECT_FALSE(fs::exists(f.source / "fine"));
     EXPECT_TRUE(fs::exists(f.target / "FINE.ZR"));
+    EXPECT_TRUE(fs::is_directory(f.source / "unreadable"));
     EXPECT_TRUE(fs::is_directory(f.source));
 }
 
