@@ -286,7 +286,10 @@ TEST(RunPlan, ALinkToNothingAsTargetIsRefusedBeforeAnythingIsWritten) {
     TempDir dir;
     WriteBytes(dir / "a", PatternBytes(100000));
     WriteBytes(dir / "b", PatternBytes(10));
-    fs::create_symlink(dir / "nowhere", dir / "a.ZR");
+    std::error_code ec;
+    fs::create_symlink(dir / "nowhere", dir / "a.ZR", ec);
+    if (ec)
+        GTEST_SKIP() << "no symbolic links here: " << ec.message();
     int blocks = 0;
     zr::jobs::PlanEvents ev;
     ev.progress = [&](std::int64_t, std::int64_t) { ++blocks; };
