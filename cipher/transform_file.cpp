@@ -142,11 +142,13 @@ TransformProgress onlyFurther(const TransformProgress& progress, std::int64_t& r
     };
 }
 
-// Writes the length bytes of in through the keystream into out, reporting every block, and
-// makes sure the source ended there.
-TransformResult writeAll(io::File& in, io::TempFile& out, const fs::path& source,
-                         const fs::path& target, std::int32_t seed, std::int64_t length,
-                         const TransformProgress& progress, const TransformOptions& options) {
+// Reads the length bytes of in through the keystream and hands them to put chunk by chunk
+// (put(data, size, error) is false when it could not take them: a write failure), reporting
+// every block, and makes sure the source ended there.
+template <class Put>
+TransformResult transformInto(io::File& in, const Put& put, const fs::path& source,
+                              const fs::path& target, std::int32_t seed, std::int64_t length,
+                              const TransformProgress& progress, const TransformOptions& options) {
     io::IoError e;
     bool endSeen = false;
     {
@@ -158,7 +160,7 @@ TransformResult writeAll(io::File& in, io::TempFile& out, const fs::path& source
             ReadAhead::Chunk chunk;
             if (!chunks.Next(chunk, e))
                 return fail(TransformStep::Read, source, e);
-            if (!out.Write(chunk.data, chunk.size, e))
+            if (!put(chunk.data, chunk.size, e))
                 return fail(TransformStep::Write, target, e);
             const std::int64_t end = done + static_cast<std::int64_t>(chunk.size);
             reportBlocks(progress, done, end, length);
@@ -208,7 +210,11 @@ TransformResult transformOnce(const fs::path& source, const fs::path& target, st
     if (!out.Handle().IsOpen())
         return fail(TransformStep::OpenTarget, target, e);
 
-    if (TransformResult w = writeAll(in, out, source, target, seed, length, progress, options);
+    const auto write = [&out](const std::uint8_t* data, std::size_t size, io::IoError& error) {
+        return out.Write(data, size, error);
+    };
+    if (TransformResult w =
+            transformInto(in, write, source, target, seed, length, progress, options);
         !w.ok())
         return w;
 
@@ -257,24 +263,15 @@ void PreparedJob::Prepare(const fs::path& source, const fs::path& target, std::i
         result_ = fail(TransformStep::OpenTarget, target, e);
         return;
     }
-    bool endSeen = false;
-    {
-        ReadAhead chunk(in, seed, read.size, false);
-        if (read.size > 0) {
-            ReadAhead::Chunk c;
-            if (!chunk.Next(c, e)) {
-                result_ = fail(TransformStep::Read, source, e);
-                out_.Discard();
-                return;
-            }
-            if (!data_)
-                data_ = std::make_unique_for_overwrite<std::uint8_t[]>(kLimit);
-            std::memcpy(data_.get(), c.data, c.size);
-        }
-        endSeen = chunk.EndSeen();
-    }
-    if (!endSeen && !sourceEndsAt(in, read.size, e)) {
-        result_ = fail(TransformStep::Read, source, e);
+    // Kept for Finish to write (one chunk at most).
+    const auto keep = [this](const std::uint8_t* data, std::size_t size, io::IoError&) {
+        if (!data_)
+            data_ = std::make_unique_for_overwrite<std::uint8_t[]>(kLimit);
+        std::memcpy(data_.get(), data, size);
+        return true;
+    };
+    result_ = transformInto(in, keep, source, target, seed, read.size, {}, {});
+    if (!result_.ok()) {
         out_.Discard();
         return;
     }
