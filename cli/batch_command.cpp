@@ -20,11 +20,7 @@ void add(jobs::Plan& plan, const fs::path& source, const std::string& text,
          const std::optional<fs::path::string_type>& folder) {
     if (!folder)
         return plan.Add(source, PathFromUtf8(TargetNameFor(text)));
-    const jobs::Plan::Text s = source.native();
-    const fs::path name = source.filename();
-    const std::size_t cut = s.size() - name.native().size();
-    plan.Add(s.substr(0, cut), s.substr(cut), *folder,
-             NativeFromUtf8(TargetNameFor(Utf8Path(name))));
+    plan.Add(source, *folder, NativeFromUtf8(TargetNameFor(Utf8Path(source.filename()))));
 }
 
 } // namespace

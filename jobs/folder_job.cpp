@@ -99,10 +99,7 @@ FolderJobResult FolderJob::Run() {
         AutoListFiles(sourceFolder_, [&](const fs::path& source, std::string name) {
             // The ".ZR" rule on TargetFolder + name: with a separator before the name it depends
             // on the name alone.
-            const jobs::Plan::Text s = source.native();
-            const std::size_t cut = s.size() - source.filename().native().size();
-            plan.Add(s.substr(0, cut), s.substr(cut), targetPrefix.native(),
-                     NativeFromUtf8(TargetNameFor(name)));
+            plan.Add(source, targetPrefix.native(), NativeFromUtf8(TargetNameFor(name)));
             names += name;
             nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
         });

@@ -77,6 +77,12 @@ void Plan::Add(const fs::path& source, const fs::path& target) {
     Add(s.substr(0, sn), s.substr(sn), t.substr(0, tn), t.substr(tn));
 }
 
+void Plan::Add(const fs::path& source, Text targetFolder, Text targetName) {
+    const Plan::Text s = source.native();
+    const std::size_t sn = nameStart(source);
+    Add(s.substr(0, sn), s.substr(sn), targetFolder, targetName);
+}
+
 void Plan::Add(Text sourceFolder, Text sourceName, Text targetFolder, Text targetName) {
     At at{};
     at.sourceFolder = folderIndex(sourceFolder);

@@ -40,6 +40,8 @@ public:
     // The same from the parts of the paths: each folder part empty or ending in a separator,
     // each name without one.
     void Add(Text sourceFolder, Text sourceName, Text targetFolder, Text targetName);
+    // A source path with its target's parts (a folder of many targets given once as text).
+    void Add(const std::filesystem::path& source, Text targetFolder, Text targetName);
     void Reserve(std::size_t entries);
     std::size_t Size() const { return at_.size(); }
     bool Empty() const { return at_.empty(); }
