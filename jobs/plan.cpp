@@ -165,10 +165,6 @@ FileOutcome runEntry(const Plan& plan, std::size_t i, std::int32_t seed, const P
     return out;
 }
 
-// Prepares the brief jobs of the entries after the one at work, on a second thread: opening,
-// reading and writing the next small files overlaps naming and reporting this one. Only entries
-// whose target the check found missing are prepared (nothing there to look at or replace);
-// every event still comes from the caller's thread, in plan order.
 // A hint to the processor that this thread is waiting for another (and lends the core's
 // resources to a sibling hardware thread meanwhile).
 inline void pause() {
@@ -179,6 +175,10 @@ inline void pause() {
 #endif
 }
 
+// Prepares the brief jobs of the entries after the one at work, on a second thread: opening,
+// reading and writing the next small files overlaps naming and reporting this one. Only entries
+// whose target the check found missing are prepared (nothing there to look at or replace);
+// every event still comes from the caller's thread, in plan order.
 class Ahead {
 public:
     Ahead(const Plan& plan, std::int32_t seed, std::vector<bool> eligible,
@@ -420,16 +420,14 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
                 held[c.entry] = &c;
         }
     }
-    const auto targetMissing = [&](std::size_t i) {
-        return i < result.check.targetMissing.size() && result.check.targetMissing[i];
-    };
+    const std::vector<bool>& targetMissing = result.check.targetMissing; // one per entry
     // Jobs of new targets run ahead where there are several.
     std::optional<Ahead> ahead;
     if (plan.Size() > 1) {
         std::vector<bool> eligible(plan.Size());
         bool any = false;
         for (std::size_t i = 0; i < plan.Size(); ++i)
-            any |= eligible[i] = !held[i] && targetMissing(i);
+            any |= eligible[i] = !held[i] && targetMissing[i];
         if (any)
             ahead.emplace(plan, seed, std::move(eligible), cancel);
     }
@@ -449,7 +447,7 @@ PlanResult RunPlan(const Plan& plan, std::int32_t seed, const PlanEvents& events
             out.entry = i;
             out.heldBack = *held[i];
         } else {
-            out = runEntry(plan, i, seed, events, cancel, targetMissing(i),
+            out = runEntry(plan, i, seed, events, cancel, targetMissing[i],
                            prepared ? *prepared : notPrepared, remove);
         }
         if (ahead)

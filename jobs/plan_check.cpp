@@ -285,11 +285,12 @@ PlanCheck CheckPlan(const Plan& plan) {
             continue;
         }
         io::IoError e;
-        const io::EntryInfo file = io::Stat(path(), e);
+        const fs::path full = path();
+        const io::EntryInfo file = io::Stat(full, e);
         // A link that leads nowhere is no missing target: it is refused before anything is
         // written, which needs the look-up.
         if (target && !dots && !e && file.kind == io::EntryKind::Missing &&
-            io::LinkStat(path(), e).kind == io::EntryKind::Missing)
+            io::LinkStat(full, e).kind == io::EntryKind::Missing)
             check.targetMissing[i] = true;
         if (file.kind == io::EntryKind::Regular) {
             ids.emplace_back(file.id, node);
