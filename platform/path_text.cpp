@@ -18,7 +18,8 @@ fs::path PathFromText(const QString& text) {
 
 QString TextFromPath(const fs::path& path) {
     const std::wstring& w = path.native();
-    return QString::fromWCharArray(w.data(), static_cast<qsizetype>(w.size()));
+    // Copied as it stands: fromWCharArray would drop a leading U+FEFF as a byte-order mark.
+    return QString(reinterpret_cast<const QChar*>(w.data()), static_cast<qsizetype>(w.size()));
 }
 
 QString TextFromNativeBytes(const char* bytes) {
@@ -95,7 +96,14 @@ QString decode(const std::string& s) {
         }
         char32_t c = 0;
         if (const std::size_t n = validSequence(s, i, c)) {
-            out += QString::fromUcs4(&c, 1);
+            // Appended by hand: QString::fromUcs4 reads a leading U+FEFF as a byte-order mark
+            // and drops it, so a name holding one would come back as another file's name.
+            if (QChar::requiresSurrogates(c)) {
+                out += QChar(QChar::highSurrogate(c));
+                out += QChar(QChar::lowSurrogate(c));
+            } else {
+                out += QChar(static_cast<char16_t>(c));
+            }
             i += n;
         } else {
             out += QChar(static_cast<char16_t>(kEscapeBase + lead));

@@ -23,8 +23,11 @@ TEST(PathText, EveryByteOfANameSurvivesTheRoundTrip) {
 #endif
 
 TEST(PathText, ValidNamesReadAsTheirCharacters) {
+    // U+FEFF in a name is a character like any other, not a byte-order mark to drop.
     const QString name = QStringLiteral("/数据/报告 1.doc.ZR😀");
     EXPECT_EQ(TextFromPath(PathFromText(name)), name);
+    const QString marked = QStringLiteral("\uFEFFa\uFEFF.txt");
+    EXPECT_EQ(TextFromPath(PathFromText(marked)), marked);
 #ifndef _WIN32
     EXPECT_EQ(PathFromText(name).native(), name.toStdString());
 #endif
