@@ -194,6 +194,10 @@ std::optional<std::string> ReadKey(bool fromStdin, int& failureExit) {
             PrintError("无法从标准输入读取密钥");
             return std::nullopt;
         }
+        // A key file saved by an editor that marks UTF-8 begins with EF BB BF; no key holds
+        // that character, so it is the mark, not part of the key.
+        if (line.starts_with("\xEF\xBB\xBF"))
+            line.erase(0, 3);
         return stripLineEnd(line + "\n");
     }
     const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
