@@ -36,7 +36,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 # A display of its own, chosen by the server: another X server of the machine going away must
 # not take the windows under measurement with it.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$dir/display" >/dev/null 2>&1 &
 xpid=$!
 for _ in $(seq 50); do [[ -s $dir/display ]] && break; sleep 0.1; done
 export DISPLAY=":$(head -1 "$dir/display")"

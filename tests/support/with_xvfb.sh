@@ -6,7 +6,9 @@ set -eu
 dir=$(mktemp -d)
 xpid=""
 trap '[ -n "$xpid" ] && kill "$xpid" 2>/dev/null; rm -rf "$dir"' EXIT
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+# -noreset: by default the server resets when its last client leaves, and a client that
+# connects during the reset (a test starting the next program right after ending one) is refused.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
 xpid=$!
 i=0
 while [ ! -s "$dir/display" ] && [ $i -lt 200 ]; do
@@ -22,4 +24,9 @@ DISPLAY=":$(cat "$dir/display")"
 export DISPLAY
 status=0
 "$@" || status=$?
+# A failure on a display that went away is the server's, not the program's: say so.
+if [ $status -ne 0 ]; then
+  kill -0 "$xpid" 2>/dev/null || echo "the X server $DISPLAY had ended during the test" >&2
+  [ -s "$dir/log" ] && { echo "the X server said:" >&2; tail -20 "$dir/log" >&2; }
+fi
 exit $status
