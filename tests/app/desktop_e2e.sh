@@ -52,7 +52,8 @@ echo "secret text" >"$tmp/files/report.doc"
 printf 'k3y\n' | "$cli" transform "$tmp/files/report.doc" --key-stdin --delete-source >/dev/null
 xdg-open "$tmp/files/report.doc.ZR" >/dev/null 2>&1 &
 opener=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --class zr | head -1) || fail "xdg-open started no zr"
+window=$(timeout 30 xdotool search --sync --onlyvisible --class zr | head -1)
+[ -n "$window" ] || fail "xdg-open started no zr"
 xdotool windowfocus --sync "$window"
 xdotool type --delay 50 "k3y"
 xdotool key Tab
