@@ -28,8 +28,8 @@ fail() {
 start() {
   "$zr" "$1" >"$work/out" 2>&1 &
   pid=$!
-  window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" | head -n 1) ||
-    fail "no window for $1"
+  window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" | head -n 1)
+  [ -n "$window" ] || fail "no window for $1"
   xdotool windowfocus --sync "$window"
 }
 
