@@ -1,6 +1,7 @@
 // Drives on a system with one folder tree: the mounted volumes' roots and the home folder.
 
 #include "drive_list_box.h"
+#include "path_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,7 @@ QStringList SystemDriveRoots() {
     QString text;
     // /proc files report no size: read them to the end instead of by size.
     if (table.open(QIODevice::ReadOnly))
-        text = QString::fromUtf8(table.readAll());
+        text = TextFromNativeBytes(table.readAll().constData()); // a name need not be UTF-8
     QStringList roots = RealMountPoints(text);
     const QString home = QDir::homePath();
     if (!home.isEmpty() && !roots.contains(home))

@@ -43,23 +43,25 @@ bool IsPseudoFileSystem(const QString& type) {
     return pseudo.contains(type);
 }
 
-// A mount table escapes blank, tab, newline and backslash in names as three octal digits.
+// A mount table escapes blank, tab, newline and backslash in names as three octal digits. A
+// byte above 127 written that way stands for itself, as the file names' text keeps such bytes
+// (U+DC80 + byte), so that the folder it names is found again.
 QString UnescapeMountField(const QString& field) {
-    QByteArray out;
-    const QByteArray in = field.toUtf8();
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        if (in[i] == '\\' && i + 3 < in.size()) {
+    QString out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == QLatin1Char('\\') && i + 3 < field.size()) {
             bool ok = false;
-            const int code = in.mid(i + 1, 3).toInt(&ok, 8);
+            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
             if (ok && code < 256) {
-                out.append(static_cast<char>(code));
+                out += QChar(static_cast<char16_t>(code < 0x80 ? code : 0xDC00 + code));
                 i += 3;
                 continue;
             }
         }
-        out.append(in[i]);
+        out += field[i];
     }
-    return QString::fromUtf8(out);
+    return out;
 }
 
 } // namespace
