@@ -5,7 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QStringList roots = zr::platform::RealMountPoints(
-        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+        QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     ZR_FUZZ_CHECK(!roots.isEmpty() && roots.front() == QStringLiteral("/"));
     for (qsizetype i = 0; i < roots.size(); ++i) {
         ZR_FUZZ_CHECK(roots[i].startsWith(QLatin1Char('/')));

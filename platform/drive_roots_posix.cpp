@@ -1,7 +1,6 @@
 // Drives on a system with one folder tree: the mounted volumes' roots and the home folder.
 
 #include "drive_list_box.h"
-#include "path_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,10 +9,10 @@ namespace zr::platform {
 
 QStringList SystemDriveRoots() {
     QFile table(QStringLiteral("/proc/self/mounts"));
-    QString text;
+    QByteArray text;
     // /proc files report no size: read them to the end instead of by size.
     if (table.open(QIODevice::ReadOnly))
-        text = TextFromNativeBytes(table.readAll().constData()); // a name need not be UTF-8
+        text = table.readAll();
     QStringList roots = RealMountPoints(text);
     const QString home = QDir::homePath();
     if (!home.isEmpty() && !roots.contains(home))

@@ -3,6 +3,8 @@
 
 #include "mount_table.h"
 
+#include "path_text.h"
+
 #include <QSet>
 
 namespace zr::platform {
@@ -43,39 +45,43 @@ bool IsPseudoFileSystem(const QString& type) {
     return pseudo.contains(type);
 }
 
-// A mount table escapes blank, tab, newline and backslash in names as three octal digits. A
-// byte above 127 written that way stands for itself, as the file names' text keeps such bytes
-// (U+DC80 + byte), so that the folder it names is found again.
-QString UnescapeMountField(const QString& field) {
-    QString out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field[i] == QLatin1Char('\\') && i + 3 < field.size()) {
+// A mount table escapes blank, tab, newline and backslash in names as three octal digits.
+QByteArray UnescapeMountField(const QByteArray& in) {
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == '\\' && i + 3 < in.size()) {
             bool ok = false;
-            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
+            const int code = in.mid(i + 1, 3).toInt(&ok, 8);
             if (ok && code < 256) {
-                out += QChar(static_cast<char16_t>(code < 0x80 ? code : 0xDC00 + code));
+                out.append(static_cast<char>(code));
                 i += 3;
                 continue;
             }
         }
-        out += field[i];
+        out.append(in[i]);
     }
     return out;
 }
 
+// The parts of a line between blanks, empty ones left out.
+QList<QByteArray> Fields(const QByteArray& line) {
+    QList<QByteArray> fields = line.split(' ');
+    fields.removeAll(QByteArray());
+    return fields;
+}
+
 } // namespace
 
-QStringList RealMountPoints(const QString& mountTable) {
+QStringList RealMountPoints(const QByteArray& mountTable) {
     QStringList roots{QStringLiteral("/")};
-    const QStringList lines = mountTable.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
-        const QStringList f = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QByteArray& line : mountTable.split('\n')) {
+        const QList<QByteArray> f = Fields(line);
         if (f.size() < 3)
             continue;
-        const QString point = UnescapeMountField(f[1]);
+        // A mount point's name is a file name like any other, UTF-8 or not.
+        const QString point = TextFromNativeBytes(UnescapeMountField(f[1]).constData());
         // "/" is listed first whatever it is mounted as (an overlay in a container).
-        if (!point.startsWith(QLatin1Char('/')) || IsPseudoFileSystem(f[2]))
+        if (!point.startsWith(QLatin1Char('/')) || IsPseudoFileSystem(QString::fromLatin1(f[2])))
             continue;
         if (!roots.contains(point))
             roots << point;

@@ -38,23 +38,23 @@ QStringList Names(const DirListBox& list) {
 } // namespace
 
 TEST(MountTable, RootFirstThenRealVolumesOnceEachWithoutPseudoFileSystems) {
-    const QString table = QStringLiteral("proc /proc proc rw 0 0\n"
-                                         "/dev/sdb1 /media/usb vfat rw 0 0\n"
-                                         "overlay / overlay rw 0 0\n"
-                                         "tmpfs /run tmpfs rw 0 0\n"
-                                         "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n"
-                                         "/dev/sda2 /home ext4 rw 0 0\n"
-                                         "/dev/sda2 /home ext4 rw 0 0\n"
-                                         "garbage\n"
-                                         "/dev/sdc1 /media/My\\040Disk\\134x ntfs3 rw 0 0\n"
-                                         "/dev/sdd1 /mnt/\\262\\342 vfat rw 0 0\n");
+    const QByteArray table("proc /proc proc rw 0 0\n"
+                           "/dev/sdb1 /media/usb vfat rw 0 0\n"
+                           "overlay / overlay rw 0 0\n"
+                           "tmpfs /run tmpfs rw 0 0\n"
+                           "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n"
+                           "/dev/sda2 /home ext4 rw 0 0\n"
+                           "/dev/sda2 /home ext4 rw 0 0\n"
+                           "garbage\n"
+                           "/dev/sdc1 /media/My\\040Disk\\134x ntfs3 rw 0 0\n"
+                           "/dev/sdd1 /mnt/\\262\\342 vfat rw 0 0\n");
     const QStringList roots = RealMountPoints(table);
     EXPECT_EQ(roots.mid(0, 4),
               QStringList({"/", "/media/usb", "/home", QStringLiteral("/media/My Disk\\x")}));
     // Bytes that are not UTF-8 (a GBK name) lead back to the same folder.
     ASSERT_EQ(roots.size(), 5);
     EXPECT_EQ(zr::platform::PathFromText(roots[4]).native(), "/mnt/\xb2\xe2");
-    EXPECT_EQ(RealMountPoints(QString()), QStringList({"/"}));
+    EXPECT_EQ(RealMountPoints(QByteArray()), QStringList({"/"}));
 }
 
 TEST(MountTable, SystemListStartsAtTheRootAndHoldsTheHomeFolder) {
